@@ -1,0 +1,16 @@
+# Native Linux build: the portable code and its tests.
+if(KORVAN_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} src/platform/posix/codec_iconv.cpp)
+target_include_directories(korvan_core PUBLIC src)
+
+find_package(GTest REQUIRED)
+enable_testing()
+file(GLOB KORVAN_NATIVE_TESTS CONFIGURE_DEPENDS tests/native/*_test.cpp)
+add_executable(native_tests ${KORVAN_NATIVE_TESTS})
+target_include_directories(native_tests PRIVATE tests/native)
+target_link_libraries(native_tests PRIVATE korvan_core GTest::gtest GTest::gtest_main GTest::gmock)
+add_test(NAME native_tests COMMAND native_tests)

@@ -1,0 +1,32 @@
+# Windows build: the tool, statically linked, and the tests that run under Wine.
+set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+
+set(KORVAN_WIN32_SOURCES
+    src/platform/win32/codec_win32.cpp
+    src/platform/win32/wide.cpp
+    src/platform/win32/runner_win32.cpp
+    src/platform/win32/dialogs_win32.cpp
+    src/platform/win32/system_win32.cpp
+    src/platform/win32/files_win32.cpp
+    src/platform/win32/shell_win32.cpp
+    src/platform/win32/win32_form.cpp
+)
+set(KORVAN_WIN32_LIBS comctl32 gdiplus ole32 oleaut32 shell32 shlwapi uuid gdi32 user32 advapi32 ws2_32 wininet uxtheme)
+
+add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} ${KORVAN_WIN32_SOURCES})
+target_include_directories(korvan_core PUBLIC src)
+target_link_libraries(korvan_core PUBLIC ${KORVAN_WIN32_LIBS})
+
+add_executable(korvan WIN32 src/platform/win32/main.cpp src/resources/korvan.rc)
+target_link_libraries(korvan PRIVATE korvan_core)
+set_target_properties(korvan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# GoogleTest from Debian's source package, built with MinGW.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+enable_testing()
+include(${CMAKE_CURRENT_SOURCE_DIR}/tests/win/tests.cmake)

@@ -1,0 +1,24 @@
+# Windows tests: GoogleTest binaries built with MinGW, run by CTest under
+# Wine (the toolchain's emulator). Each binary is one CTest test.
+
+# A small logging program that stands in for cmd.exe, mstsc.exe and devcon:
+# copied beside a test binary, it is found before the system's own.
+add_executable(standin tests/win/standin.cpp)
+set_target_properties(standin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+
+function(korvan_win_test name)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE korvan_core gtest gmock)
+    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/win)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_dependencies(${name} standin)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 300
+        ENVIRONMENT "KORVAN_TEST_BIN=${CMAKE_BINARY_DIR}/tests;KORVAN_FIXTURES=${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures")
+endfunction()
+
+file(GLOB KORVAN_WIN_TEST_FILES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/win/*_test.cpp)
+foreach(f ${KORVAN_WIN_TEST_FILES})
+    get_filename_component(n ${f} NAME_WE)
+    korvan_win_test(win_${n} ${f} tests/win/win_main.cpp)
+endforeach()
