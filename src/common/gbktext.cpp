@@ -9,10 +9,15 @@ inline unsigned char fold(unsigned char c) {
 
 bool matchesAt(std::string_view text, size_t at, std::string_view marker, bool ignoreCase) {
     if (text.size() - at < marker.size()) return false;
+    // Case folding applies to single-byte characters only: both bytes of a
+    // two-byte character compare exactly.
+    bool trail = false;
     for (size_t k = 0; k < marker.size(); ++k) {
         unsigned char a = static_cast<unsigned char>(text[at + k]);
         unsigned char b = static_cast<unsigned char>(marker[k]);
-        if (ignoreCase ? fold(a) != fold(b) : a != b) return false;
+        bool folds = ignoreCase && !trail && a < 0x80;
+        if (folds ? fold(a) != fold(b) : a != b) return false;
+        trail = !trail && a >= 0x80;
     }
     return true;
 }

@@ -48,6 +48,7 @@ enum Flag : std::uint32_t {
     kChecked    = 1u << 9,   // check box / radio / menu item: checked at start
     kNoBorder   = 1u << 10,  // edit: no border
     kCentre     = 1u << 11,  // label: centred text
+    kBehind     = 1u << 12,  // drawn behind the units that overlap it (a frame)
 };
 
 // A colour as 0x00BBGGRR (the Windows COLORREF layout); kDefaultColour

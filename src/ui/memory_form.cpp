@@ -296,7 +296,7 @@ void MemoryWindows::runModal(Form& form) {
 
 MemoryForm* MemoryWindows::find(std::string_view layoutName) const {
     for (auto it = forms.rbegin(); it != forms.rend(); ++it)
-        if ((*it)->layoutName() == layoutName && !(*it)->closed) return it->get();
+        if ((*it)->layoutName() == layoutName) return it->get();
     return nullptr;
 }
 

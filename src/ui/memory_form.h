@@ -130,6 +130,7 @@ public:
 
     std::function<void(MemoryForm&)> onModal;
     std::vector<std::unique_ptr<MemoryForm>> forms;
+    // The most recently created form of a layout, open or closed.
     MemoryForm* find(std::string_view layoutName) const;
 };
 

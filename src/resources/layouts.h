@@ -1,0 +1,24 @@
+// The layout tables of the tool's windows.
+#pragma once
+
+#include <string_view>
+
+#include "ui/layout.h"
+
+namespace layouts {
+
+const ui::Layout& mainWindow();
+const ui::Layout& splash();
+const ui::Layout& about();
+
+// Design-time content of the console runner's box: six lines joined by CR LF.
+extern const std::string_view kRunnerHelp;
+// The host box's design-time hint.
+inline constexpr std::string_view kHostHint = "请不要输入http://";
+
+// Menu item names of the main window.
+inline constexpr std::string_view kMenuEffect = "特效菜单项";
+inline constexpr std::string_view kMenuUpdate = "检测更新菜单项";
+inline constexpr std::string_view kMenuAbout = "关于软件菜单项";
+
+}  // namespace layouts

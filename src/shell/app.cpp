@@ -1,0 +1,107 @@
+#include "shell/app.h"
+
+#include "resources/layouts.h"
+#include "tools/launchers.h"
+
+namespace shell {
+
+namespace {
+constexpr int kStartWidth = 563;
+constexpr int kStartHeight = 543;
+}  // namespace
+
+std::string truncateChars(std::string_view utf8, size_t maxChars) {
+    size_t chars = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if ((c & 0xC0) != 0x80) {   // a character starts here
+            if (chars == maxChars) return std::string(utf8.substr(0, i));
+            ++chars;
+        }
+    }
+    return std::string(utf8);
+}
+
+App::App(Services& services)
+    : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {}
+
+App::~App() { state_.reset(); }
+
+ui::Form* App::openMainWindow() {
+    main_ = services_.windows.create(layouts::mainWindow());
+    bindMainHandlers(*main_);
+    runStartup(*main_);
+    return main_;
+}
+
+void App::bindMainHandlers(ui::Form& main) {
+    using ui::Event;
+    using ui::EventArgs;
+    tools::bindLaunchers(main, services_.runner);
+
+    main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
+    main.on(layouts::kMenuEffect, Event::Click, [this](EventArgs&) {
+        if (steps_.effectMenu && main_) steps_.effectMenu(*main_);
+    });
+    main.on(layouts::kMenuUpdate, Event::Click, [this](EventArgs&) {
+        if (steps_.updateMenu && main_) steps_.updateMenu(*main_);
+    });
+
+    // Close sequence: the can-close step never refuses.
+    main.on("", Event::CanClose, [this](EventArgs& e) {
+        if (steps_.canClose && main_) steps_.canClose(*main_);
+        e.accept = true;
+    });
+    main.on("", Event::Destroyed, [this](EventArgs&) {
+        if (steps_.destroyed && main_) steps_.destroyed(*main_);
+        main_ = nullptr;
+    });
+}
+
+void App::showSplash() {
+    ui::Form* splash = services_.windows.create(layouts::splash());
+    // Closes on the first left click inside it and as soon as it loses the
+    // focus; each closes it once.
+    auto close = [splash](ui::EventArgs&) { splash->close(); };
+    splash->on("", ui::Event::MouseDown, close);
+    splash->on("图片框1", ui::Event::MouseDown, close);
+    splash->on("", ui::Event::Deactivated, close);
+    services_.windows.runModal(*splash);
+}
+
+void App::runStartup(ui::Form& main) {
+    // 1. The splash, modal.
+    showSplash();
+
+    // 2. Hidden, at the start-up size (the whois panel lies beyond the edge).
+    main.setVisible("", false);
+    ui::Rect r = main.rect("");
+    main.setRect("", {r.left, r.top, kStartWidth, kStartHeight});
+
+    // 3.-5. Server texts, skin, ticker.
+    if (steps_.fetchServerTexts) steps_.fetchServerTexts(main);
+    if (steps_.attachSkin) steps_.attachSkin(main);
+    if (steps_.setUpTicker) steps_.setUpTicker(main);
+
+    // 6.-7. Public address and its location.
+    if (steps_.publicIpLookup) main.setText("标签1", steps_.publicIpLookup());
+    if (steps_.locationLookup) steps_.locationLookup(main);
+
+    // 8. Computer name.
+    main.setText("计算机名_编辑框", truncateChars(services_.system.hostName(), kMaxHostNameChars));
+
+    // 9. Adapters.
+    if (steps_.refreshAdapters) steps_.refreshAdapters(main);
+
+    // 10. The remembered FTP login.
+    if (services_.files.exists(services_.system.programDirectory() + "\\Config.ini")) {
+        if (steps_.loadSavedLogin) steps_.loadSavedLogin(main);
+        main.setChecked("保存选择框", true);
+    }
+
+    // 11. Version or start-up notice; then the window shows.
+    if (steps_.startupNotices) steps_.startupNotices(main);
+    main.setVisible("", true);
+}
+
+}  // namespace shell

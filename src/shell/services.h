@@ -1,0 +1,23 @@
+// The platform services handed to the handlers. Owned by the program's entry
+// point (real ones) or by a test (doubles); handlers only hold references.
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/runner.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+#include "ui/windows.h"
+
+namespace shell {
+
+struct Services {
+    ui::Windows& windows;
+    platform::Runner& runner;
+    platform::Dialogs& dialogs;
+    platform::System& system;
+    platform::Files& files;
+    platform::Shell& shell;
+};
+
+}  // namespace shell
