@@ -20,6 +20,7 @@ target_link_libraries(korvan_core PUBLIC ${KORVAN_WIN32_LIBS})
 
 add_executable(korvan WIN32 src/platform/win32/main.cpp src/resources/korvan.rc)
 target_link_libraries(korvan PRIVATE korvan_core)
+target_link_options(korvan PRIVATE -municode)
 set_target_properties(korvan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # GoogleTest from Debian's source package, built with MinGW.

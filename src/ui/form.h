@@ -4,8 +4,7 @@
 // Win32 windows.
 //
 // The empty unit name "" stands for the window itself (its title, outer
-// size, visibility, and the window events Created, CanClose, Deactivated,
-// Destroyed).
+// size, visibility, and the window events CanClose, Deactivated, Destroyed).
 //
 // All positions and sizes are 96-DPI pixels; a backend that scales for the
 // monitor converts at its edge. Every call is made on the user-interface
@@ -33,7 +32,6 @@ struct Size {
 };
 
 enum class Event {
-    Created,      // window: built, not yet shown
     Click,        // button, check box, radio, menu item, hyperlink
     Changed,      // edit: content changed
     Selected,     // drop list / drive box / list view: selection changed by the user

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/address.h"
+
 namespace ui {
 
 MemoryForm::MemoryForm(const Layout& layout) : layout_(layout) {
@@ -50,6 +52,11 @@ std::string MemoryForm::text(std::string_view unit) const {
 
 void MemoryForm::setText(std::string_view unit, std::string_view text) {
     if (State* s = find(unit)) {
+        if (s->unit && s->unit->kind == Kind::IpAddress) {
+            auto a = parseAddressText(text);
+            s->text = a ? formatAddress(*a) : std::string();
+            return;
+        }
         bool changed = s->text != text;
         s->text = std::string(text);
         if (changed && s->unit && s->unit->kind == Kind::Edit) fire(unit, Event::Changed);

@@ -1,0 +1,177 @@
+// The Win32 backend of the unit model: real windows and standard controls
+// built from the layout tables.
+//
+// Units inside a plain group box are children of the top-level window at
+// their absolute place (so the group box stays a standard BUTTON and every
+// notification reaches the window); canvases and group boxes flagged kClip
+// are real containers that clip their units. All positions handed in and out
+// are 96-DPI pixels; the backend scales them by the window's DPI.
+//
+// Everything here runs on the user-interface thread.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/form.h"
+#include "ui/windows.h"
+
+namespace win32 {
+
+class Win32Windows;
+
+class Win32Form : public ui::Form {
+public:
+    Win32Form(Win32Windows& owner, const ui::Layout& layout);
+    ~Win32Form() override;
+    Win32Form(const Win32Form&) = delete;
+    Win32Form& operator=(const Win32Form&) = delete;
+
+    std::string_view layoutName() const override { return layout_.name; }
+    bool has(std::string_view unit) const override;
+
+    std::string text(std::string_view unit) const override;
+    void setText(std::string_view unit, std::string_view text) override;
+    ui::Rect rect(std::string_view unit) const override;
+    void setRect(std::string_view unit, const ui::Rect& r) override;
+    bool visible(std::string_view unit) const override;
+    void setVisible(std::string_view unit, bool on) override;
+    bool enabled(std::string_view unit) const override;
+    void setEnabled(std::string_view unit, bool on) override;
+    bool checked(std::string_view unit) const override;
+    void setChecked(std::string_view unit, bool on) override;
+
+    void clearItems(std::string_view unit) override;
+    int addItem(std::string_view unit, std::string_view text, int value, int image) override;
+    int itemCount(std::string_view unit) const override;
+    std::string itemText(std::string_view unit, int index, int column) const override;
+    void setItemText(std::string_view unit, int index, int column, std::string_view text) override;
+    int itemValue(std::string_view unit, int index) const override;
+    int selection(std::string_view unit) const override;
+    void setSelection(std::string_view unit, int index) override;
+    void setColumns(std::string_view unit, const std::vector<ui::Column>& columns) override;
+
+    ui::FontSpec font(std::string_view unit) const override;
+    void setFont(std::string_view unit, const ui::FontSpec& font) override;
+    ui::Size measureText(std::string_view unit, std::string_view text) const override;
+    void setTextColour(std::string_view unit, ui::Colour c) override;
+    ui::Colour textColour(std::string_view unit) const override;
+    void setBackColour(std::string_view unit, ui::Colour c) override;
+    ui::Colour backColour(std::string_view unit) const override;
+    void setScrollBars(std::string_view unit, ui::ScrollBars bars) override;
+    ui::ScrollBars scrollBars(std::string_view unit) const override;
+    int timerPeriod(std::string_view unit) const override;
+    void setTimerPeriod(std::string_view unit, int ms) override;
+    int position(std::string_view unit) const override;
+    void setPosition(std::string_view unit, int pos) override;
+
+    void repaint(std::string_view unit) override;
+    void focus(std::string_view unit) override;
+    bool hasFocus(std::string_view unit) const override;
+    void bringToFront() override;
+    void close() override;
+
+    void on(std::string_view unit, ui::Event event, ui::Handler handler) override;
+
+    // The window and a unit's control (nullptr for timers, menus or unknown).
+    HWND hwnd() const { return hwnd_; }
+    HWND unitHwnd(std::string_view unit) const;
+    // The command id of a menu item (for WM_COMMAND), 0 when unknown.
+    UINT menuId(std::string_view unit) const;
+    HACCEL accelerators() const { return accel_; }
+    bool alive() const { return hwnd_ != nullptr; }
+    int dpi() const { return dpi_; }
+
+private:
+    struct UnitRec;
+    friend class Win32Windows;
+
+    static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK panelProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK pictureProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK controlSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+
+    void build();
+    void createUnit(UnitRec& u);
+    void buildMenu();
+    void place(UnitRec& u);
+    void applyVisibility(UnitRec& u);
+    void applyFont(UnitRec& u);
+    bool effectiveVisible(const UnitRec& u) const;
+    POINT origin(const UnitRec& u) const;   // unit's container-relative origin, physical
+    HWND hostOf(const UnitRec& u) const;
+
+    UnitRec* find(std::string_view unit);
+    const UnitRec* find(std::string_view unit) const;
+    UnitRec* byHwnd(HWND h);
+    UnitRec* byTimer(UINT_PTR id);
+    UnitRec* byMenuId(UINT id);
+
+    bool fire(std::string_view unit, ui::Event ev, ui::EventArgs& args);
+    bool fire(std::string_view unit, ui::Event ev);
+    bool hasHandler(std::string_view unit, ui::Event ev) const;
+
+    int scale(int v) const { return MulDiv(v, dpi_, 96); }
+    int unscale(int v) const { return MulDiv(v, 96, dpi_); }
+    HFONT fontFor(const ui::FontSpec& spec);
+    HBRUSH brushFor(ui::Colour c);
+
+    Win32Windows& owner_;
+    const ui::Layout& layout_;
+    HWND hwnd_ = nullptr;
+    HMENU menuBar_ = nullptr;
+    HACCEL accel_ = nullptr;
+    int dpi_ = 96;
+    bool closing_ = false;
+    ui::Rect windowLogical_{};
+    std::vector<std::unique_ptr<UnitRec>> units_;
+    std::map<std::string, UnitRec*, std::less<>> byName_;
+    std::vector<std::pair<std::pair<std::string, ui::Event>, ui::Handler>> handlers_;
+    std::map<std::pair<std::string, int>, HFONT> fonts_;
+    std::map<ui::Colour, HBRUSH> brushes_;
+    HFONT defaultFont_ = nullptr;
+};
+
+// Creates windows and runs the message loop. One instance per process,
+// created on the user-interface thread.
+class Win32Windows : public ui::Windows {
+public:
+    Win32Windows();
+    ~Win32Windows() override;
+
+    ui::Form* create(const ui::Layout& layout) override;
+    void runModal(ui::Form& form) override;
+
+    // Runs the message loop until no window of the tool is left (or
+    // WM_QUIT). Returns the quit code.
+    int run();
+    // Processes the messages that are waiting, then returns.
+    void pump();
+    // Handles one message the way the loop does (accelerators, dialog keys).
+    void dispatch(MSG& msg);
+
+    size_t liveWindows() const;
+    Win32Form* formOf(HWND hwnd) const;
+
+private:
+    friend class Win32Form;
+    void destroyed(Win32Form* f);
+    void sweep();
+
+    std::vector<std::unique_ptr<Win32Form>> forms_;
+    std::vector<std::unique_ptr<Win32Form>> dead_;
+    ULONG_PTR gdiplusToken_ = 0;
+    bool quitWhenEmpty_ = true;
+};
+
+// Loads a picture (JPEG, PNG, BMP) from an RCDATA resource of the module;
+// nullptr when absent or undecodable. The caller owns the bitmap.
+HBITMAP loadPictureResource(const wchar_t* name);
+
+}  // namespace win32

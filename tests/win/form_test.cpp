@@ -1,0 +1,385 @@
+// The main window built from its layout as real Win32 controls, driven with
+// window messages: classes, places, captions, the launchers against a
+// stand-in cmd.exe / mstsc.exe, the host box's filter, the menu and its
+// accelerators, the splash, and the whole start-up and close.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_form.h"
+#include "resources/layouts.h"
+#include "shell/app.h"
+#include "tools/launchers.h"
+
+using win32::narrow;
+using win32::widen;
+
+namespace {
+
+std::wstring binaryDir() {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    std::wstring p(buf, n);
+    return p.substr(0, p.find_last_of(L"\\/"));
+}
+
+std::string className(HWND h) {
+    wchar_t buf[128] = {};
+    GetClassNameW(h, buf, 128);
+    return narrow(buf);
+}
+
+std::string windowText(HWND h) {
+    wchar_t buf[4096] = {};
+    SendMessageW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf));
+    return narrow(buf);
+}
+
+// A unit's place in the window's client area, back in 96-DPI pixels.
+RECT clientRect96(const win32::Win32Form& f, HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, f.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    const int d = f.dpi();
+    return {MulDiv(r.left, 96, d), MulDiv(r.top, 96, d), MulDiv(r.right, 96, d), MulDiv(r.bottom, 96, d)};
+}
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream in(narrow(path), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs the message loop until `done` or the limit passes.
+template <class Pred>
+bool pumpUntil(win32::Win32Windows& w, Pred done, int limitMs = 10000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        w.pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+struct MainWindowTest : ::testing::Test {
+    win32::Win32Windows windows;
+    win32::Win32Form* form = nullptr;
+    void SetUp() override {
+        form = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+        ASSERT_TRUE(form->alive());
+    }
+    HWND unit(std::string_view name) { return form->unitHwnd(name); }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, EveryUnitIsARealStandardControlInItsPlace) {
+    EXPECT_EQ(windowText(form->hwnd()), "Korvan网络小工具 V1.1 [http://www.korvan.example]");
+
+    struct Expect {
+        const char* name;
+        const char* cls;
+        RECT place;   // client area, 96-DPI
+    };
+    const Expect expects[] = {
+        {"分组框1", "Button", {8, 5, 312, 177}},
+        {"按钮1", "Button", {16, 40, 81, 64}},          // in 分组框1 at 8, 35
+        {"编辑框1", "Edit", {160, 16, 280, 36}},
+        {"地址编辑框", "Edit", {79, 75, 159, 95}},      // 分组框1 + 分组框5 + 62, 11
+        {"编辑框3", "Edit", {8, 183, 312, 235}},
+        {"标签1", "Static", {171, 207, 263, 227}},
+        {"按钮4", "Button", {16, 248, 304, 266}},
+        {"IP编辑框1", "SysIPAddress32", {387, 43, 537, 63}},
+        {"单选框3", "Button", {327, 211, 480, 235}},
+        {"超级按钮1", "Button", {370, 272, 425, 288}},
+        {"编辑框2", "Edit", {14, 293, 542, 456}},
+        {"标签4", "Static", {16, 269, 144, 285}},       // over the frame's top edge
+        {"画板1", "KorvanPanel", {77, 470, 548, 492}},
+        {"分组框6", "Button", {556, 5, 898, 493}},
+        {"编辑框4", "Edit", {24, 664, 104, 684}},
+    };
+    for (const Expect& e : expects) {
+        HWND h = unit(e.name);
+        ASSERT_NE(h, nullptr) << e.name;
+        EXPECT_EQ(className(h), e.cls) << e.name;
+        RECT r = clientRect96(*form, h);
+        EXPECT_EQ(r.left, e.place.left) << e.name;
+        EXPECT_EQ(r.top, e.place.top) << e.name;
+        EXPECT_EQ(r.right, e.place.right) << e.name;
+        EXPECT_EQ(r.bottom, e.place.bottom) << e.name;
+    }
+    // The flat buttons are standard push buttons; the group box is a frame.
+    EXPECT_EQ(GetWindowLongW(unit("超级按钮2"), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    EXPECT_EQ(GetWindowLongW(unit("分组框4"), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
+    // The ticker label lives inside the canvas, which clips it.
+    EXPECT_EQ(GetParent(unit("标签11")), unit("画板1"));
+    // The browser sits inside its clipping frame at negative offsets.
+    HWND frame = unit("分组框9");
+    EXPECT_EQ(GetParent(unit("超文本浏览框1")), frame);
+    RECT b;
+    GetWindowRect(unit("超文本浏览框1"), &b);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&b), 2);
+    EXPECT_EQ(MulDiv(b.left, 96, form->dpi()), -65);
+    EXPECT_EQ(MulDiv(b.top, 96, form->dpi()), -400);
+
+    // Captions and contents through WM_GETTEXT.
+    EXPECT_EQ(windowText(unit("按钮3")), "清空DNS缓存");
+    EXPECT_EQ(windowText(unit("标签16")), "本机　IP：");
+    EXPECT_EQ(windowText(unit("端口编辑框")), "21");
+    EXPECT_EQ(windowText(unit("编辑框1")), "请不要输入http://");
+    EXPECT_EQ(windowText(unit("编辑框2")), std::string(layouts::kRunnerHelp));
+    EXPECT_EQ(windowText(unit("标签23")), "提示：部分域名可能因开启了域名注册信息保护无法查询到真实结果！");
+    EXPECT_TRUE(GetWindowLongW(unit("密码编辑框"), GWL_STYLE) & ES_PASSWORD);
+
+    // Hidden by design.
+    EXPECT_FALSE(IsWindowVisible(unit("标签6")));
+    EXPECT_FALSE(IsWindowVisible(unit("网卡信息_组合框")));
+    EXPECT_FALSE(IsWindowVisible(unit("匿名登录选择框")));
+    EXPECT_TRUE(GetWindowLongW(unit("网卡信息_组合框"), GWL_STYLE) & CBS_DROPDOWNLIST);
+}
+
+TEST_F(MainWindowTest, MenuShowsItsShortcutsAndAcceleratorsReachTheItems) {
+    HMENU bar = GetMenu(form->hwnd());
+    ASSERT_NE(bar, nullptr);
+    wchar_t buf[128];
+    GetMenuStringW(bar, 0, buf, 128, MF_BYPOSITION);
+    EXPECT_EQ(narrow(buf), "[设置]");
+    HMENU sub = GetSubMenu(bar, 0);
+    ASSERT_EQ(GetMenuItemCount(sub), 3);
+    const char* expected[] = {"开启特效\tCtrl+A", "检测更新\tCtrl+S", "关于软件\tCtrl+H"};
+    for (int i = 0; i < 3; ++i) {
+        GetMenuStringW(sub, i, buf, 128, MF_BYPOSITION);
+        EXPECT_EQ(narrow(buf), expected[i]);
+        EXPECT_FALSE(GetMenuState(sub, i, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED));
+    }
+
+    // The accelerator table maps Ctrl+A, Ctrl+S, Ctrl+H to the three items.
+    ACCEL acc[8];
+    int n = CopyAcceleratorTableW(form->accelerators(), acc, 8);
+    ASSERT_EQ(n, 3);
+    const std::pair<WORD, std::string_view> keys[] = {
+        {'A', layouts::kMenuEffect}, {'S', layouts::kMenuUpdate}, {'H', layouts::kMenuAbout}};
+    for (auto [key, item] : keys) {
+        bool found = false;
+        for (int i = 0; i < n; ++i)
+            if (acc[i].key == key && (acc[i].fVirt & (FCONTROL | FVIRTKEY)) == (FCONTROL | FVIRTKEY))
+                found = acc[i].cmd == form->menuId(item);
+        EXPECT_TRUE(found) << item;
+    }
+
+    // An accelerator message (WM_COMMAND, high word 1) reaches the item's
+    // handler; a caption change keeps the shortcut text.
+    int clicks = 0;
+    form->on(layouts::kMenuAbout, ui::Event::Click, [&](ui::EventArgs&) { ++clicks; });
+    SendMessageW(form->hwnd(), WM_COMMAND, MAKEWPARAM(form->menuId(layouts::kMenuAbout), 1), 0);
+    EXPECT_EQ(clicks, 1);
+    form->setText(layouts::kMenuEffect, "关闭特效");
+    form->setChecked(layouts::kMenuEffect, true);
+    GetMenuStringW(sub, 0, buf, 128, MF_BYPOSITION);
+    EXPECT_EQ(narrow(buf), "关闭特效\tCtrl+A");
+    EXPECT_TRUE(GetMenuState(sub, 0, MF_BYPOSITION) & MF_CHECKED);
+    EXPECT_EQ(form->text(layouts::kMenuEffect), "关闭特效");
+}
+
+TEST_F(MainWindowTest, RealCtrlKeyOpensTheMenuItem) {
+    int clicks = 0;
+    form->on(layouts::kMenuAbout, ui::Event::Click, [&](ui::EventArgs&) { ++clicks; });
+    form->setVisible("", true);
+    SetForegroundWindow(form->hwnd());
+    SetFocus(unit("按钮1"));
+    pumpUntil(windows, [&] { return GetForegroundWindow() == form->hwnd(); }, 2000);
+    INPUT in[4] = {};
+    for (auto& i : in) i.type = INPUT_KEYBOARD;
+    in[0].ki.wVk = VK_CONTROL;
+    in[1].ki.wVk = 'H';
+    in[2].ki.wVk = 'H';
+    in[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    in[3].ki.wVk = VK_CONTROL;
+    in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(SendInput(4, in, sizeof(INPUT)), 4u);
+    EXPECT_TRUE(pumpUntil(windows, [&] { return clicks > 0; }, 5000));
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(MainWindowTest, HostBoxFiltersTypedAndPastedTextAndClearsOnClick) {
+    win32::Win32Runner runner;
+    tools::bindLaunchers(*form, runner);
+    HWND box = unit("编辑框1");
+    SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(windowText(box), "");
+    for (wchar_t c : std::wstring(L"my-host.ex ample:80/中"))
+        SendMessageW(box, WM_CHAR, c, 0);
+    EXPECT_EQ(windowText(box), "myhost.example80");
+    SendMessageW(box, WM_CHAR, VK_BACK, 0);
+    EXPECT_EQ(windowText(box), "myhost.example8");
+
+    // Paste from the clipboard passes the same filter.
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    const std::wstring clip = L"a.com & calc | b\r\n";
+    ASSERT_TRUE(OpenClipboard(form->hwnd()));
+    EmptyClipboard();
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (clip.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(mem), clip.c_str(), (clip.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(mem);
+    SetClipboardData(CF_UNICODETEXT, mem);
+    CloseClipboard();
+    SendMessageW(box, WM_PASTE, 0, 0);
+    EXPECT_EQ(windowText(box), "a.comcalcb");
+}
+
+TEST_F(MainWindowTest, LaunchersStartTheirCommandLinesThroughTheStandIns) {
+    const std::wstring dir = binaryDir();
+    ASSERT_TRUE(CopyFileW((dir + L"\\standin.exe").c_str(), (dir + L"\\cmd.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((dir + L"\\standin.exe").c_str(), (dir + L"\\mstsc.exe").c_str(), FALSE));
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    const std::wstring log = std::wstring(tmp) + L"korvan_launchers_" + std::to_wstring(GetCurrentProcessId()) + L".log";
+    DeleteFileW(log.c_str());
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", log.c_str());
+
+    win32::Win32Runner runner;
+    tools::bindLaunchers(*form, runner);
+    auto lines = [&] {
+        std::vector<std::string> out;
+        std::stringstream s(readFile(log));
+        for (std::string line; std::getline(s, line);) out.push_back(line);
+        return out;
+    };
+    auto clickAndWait = [&](const char* button, size_t count) {
+        SendMessageW(unit(button), BM_CLICK, 0, 0);
+        return pumpUntil(windows, [&] { return lines().size() >= count; });
+    };
+
+    SetWindowTextW(unit("编辑框1"), L"example.com");
+    ASSERT_TRUE(clickAndWait("按钮1", 1));
+    ASSERT_TRUE(clickAndWait("按钮2", 2));
+    ASSERT_TRUE(clickAndWait("按钮6", 3));
+    ASSERT_TRUE(clickAndWait("按钮3", 4));
+    auto got = lines();
+    ASSERT_EQ(got.size(), 4u);
+    // name TAB sw=N TAB command line; SW_SHOWNORMAL is 1, SW_HIDE 0.
+    auto endsWith = [](const std::string& s, const std::string& tail) {
+        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    EXPECT_TRUE(endsWith(got[0], "\tsw=1\tcmd /k ping example.com -t")) << got[0];
+    EXPECT_TRUE(endsWith(got[1], "\tsw=1\tcmd /k tracert example.com -d")) << got[1];
+    EXPECT_TRUE(endsWith(got[2], "\tsw=1\tmstsc /v:example.com")) << got[2];
+    EXPECT_EQ(got[2].rfind("mstsc", 0), 0u) << got[2];
+    EXPECT_TRUE(endsWith(got[3], "\tsw=0\tcmd /c ipconfig /flushdns")) << got[3];
+    EXPECT_EQ(windowText(unit("状态标签")), "提示：DNS缓存已经清除！");
+
+    // Empty host: the prompt, nothing started.
+    SetWindowTextW(unit("编辑框1"), L"");
+    SendMessageW(unit("按钮6"), BM_CLICK, 0, 0);
+    EXPECT_EQ(windowText(unit("状态标签")), "提示：请输入正确的域名或IP地址");
+    Sleep(300);
+    EXPECT_EQ(lines().size(), 4u);
+
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", nullptr);
+    DeleteFileW(log.c_str());
+    DeleteFileW((dir + L"\\cmd.exe").c_str());
+    DeleteFileW((dir + L"\\mstsc.exe").c_str());
+}
+
+TEST(Splash, ClosesOnAClickAndOnFocusLoss) {
+    win32::Win32Windows windows;
+    // Another window of the tool exists meanwhile, as the main window does.
+    auto* other = static_cast<win32::Win32Form*>(windows.create(layouts::about()));
+    // A click into the picture.
+    {
+        auto* splash = static_cast<win32::Win32Form*>(windows.create(layouts::splash()));
+        RECT r;
+        GetWindowRect(splash->hwnd(), &r);
+        EXPECT_EQ(MulDiv(r.right - r.left, 96, splash->dpi()), 800);
+        EXPECT_EQ(MulDiv(r.bottom - r.top, 96, splash->dpi()), 600);
+        EXPECT_EQ(GetWindowLongW(splash->hwnd(), GWL_STYLE) & WS_CAPTION, 0);
+        int events = 0;
+        splash->on("图片框1", ui::Event::MouseDown, [&](ui::EventArgs&) {
+            ++events;
+            splash->close();
+        });
+        PostMessageW(splash->unitHwnd("图片框1"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 300));
+        windows.runModal(*splash);   // returns once closed
+        EXPECT_EQ(events, 1);
+    }
+    // Another window takes the activation while the splash is up.
+    {
+        other->setVisible("", true);
+        auto* splash = static_cast<win32::Win32Form*>(windows.create(layouts::splash()));
+        bool lost = false;
+        splash->on("", ui::Event::Deactivated, [&](ui::EventArgs&) {
+            lost = true;
+            splash->close();
+        });
+        static HWND target;
+        target = other->hwnd();
+        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            EnableWindow(target, TRUE);
+            SetForegroundWindow(target);
+            SetActiveWindow(target);
+        });
+        windows.runModal(*splash);
+        EXPECT_TRUE(lost);
+        // The window that was disabled for the modal run works again.
+        EXPECT_TRUE(IsWindowEnabled(other->hwnd()));
+        DestroyWindow(other->hwnd());
+    }
+}
+
+TEST(Startup, MainWindowOpensAt563x543AndTheLastCloseEndsTheLoop) {
+    win32::Win32Windows windows;
+    win32::Win32Runner runner;
+    win32::Win32Dialogs dialogs;
+    win32::Win32System system;
+    win32::Win32Files files;
+    win32::Win32Shell shellOpen;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    shell::App app(services);
+    // Dismiss the splash with a click as soon as it shows.
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND splash = FindWindowW(L"KorvanWindow", L"");
+        if (!splash || !IsWindowVisible(splash)) return;
+        KillTimer(nullptr, id);
+        HWND picture = GetWindow(splash, GW_CHILD);
+        PostMessageW(picture ? picture : splash, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    });
+    auto* main = static_cast<win32::Win32Form*>(app.openMainWindow());
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(IsWindowVisible(main->hwnd()));
+    RECT r;
+    GetWindowRect(main->hwnd(), &r);
+    EXPECT_EQ(MulDiv(r.right - r.left, 96, main->dpi()), 563);
+    EXPECT_EQ(MulDiv(r.bottom - r.top, 96, main->dpi()), 543);
+    EXPECT_EQ(main->rect("").width, 563);
+    EXPECT_EQ(windowText(main->unitHwnd("计算机名_编辑框")), system.hostName());
+    EXPECT_FALSE(system.hostName().empty());
+
+    // The about window is modeless and a second choice brings it forward.
+    SendMessageW(main->hwnd(), WM_COMMAND, MAKEWPARAM(main->menuId(layouts::kMenuAbout), 1), 0);
+    SendMessageW(main->hwnd(), WM_COMMAND, MAKEWPARAM(main->menuId(layouts::kMenuAbout), 1), 0);
+    EXPECT_EQ(windows.liveWindows(), 2u);
+    HWND about = FindWindowW(L"KorvanWindow", L"关于软件");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(main->hwnd()));
+    EXPECT_EQ(GetWindow(about, GW_OWNER), nullptr);
+    auto* aboutForm = windows.formOf(about);
+    EXPECT_EQ(windowText(aboutForm->unitHwnd("标签1")), "Korvan网络小工具 V1.1");
+    EXPECT_EQ(windowText(aboutForm->unitHwnd("标签2")).rfind("    欢迎使用Korvan网络辅助小工具V1.1，", 0), 0u);
+
+    // Closing both windows ends the loop.
+    PostMessageW(about, WM_CLOSE, 0, 0);
+    PostMessageW(main->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(windows.run(), 0);
+    EXPECT_EQ(windows.liveWindows(), 0u);
+}
