@@ -22,3 +22,10 @@ foreach(f ${KORVAN_WIN_TEST_FILES})
     get_filename_component(n ${f} NAME_WE)
     korvan_win_test(win_${n} ${f} tests/win/win_main.cpp)
 endforeach()
+
+# End to end: the real korvan.exe under Wine (and Xvfb), driven from outside.
+add_executable(e2e_driver tests/e2e/driver.cpp)
+target_link_options(e2e_driver PRIVATE -municode)
+set_target_properties(e2e_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_test(NAME e2e COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run ${CMAKE_BINARY_DIR})
+set_tests_properties(e2e PROPERTIES TIMEOUT 180)

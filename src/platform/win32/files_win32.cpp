@@ -27,6 +27,9 @@ bool Win32Files::write(std::string_view path, std::string_view bytes) {
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     const DWORD old = GetFileAttributesW(p.c_str());
     if (old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY)) {
+        // Windows refuses to replace a read-only file; say so ourselves, so
+        // that holds everywhere (Wine run by root would replace it).
+        if (old & FILE_ATTRIBUTE_READONLY) return false;
         const DWORD keep = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (keep) attributes = keep;
     }

@@ -1,0 +1,96 @@
+// Stand-in for the programs the tool starts (cmd, mstsc, devcon...). The
+// tests copy it beside their binary under those names; CreateProcessW finds
+// it there before the system's own. It records how it was started and then
+// behaves as the environment asks:
+//
+//   KORVAN_STANDIN_LOG      log file to append to (default: standin.log
+//                           beside this program)
+//   KORVAN_STANDIN_SLEEP_MS sleep this long before exiting
+//   KORVAN_STANDIN_HOLD     wait until this file exists (polled every 20 ms,
+//                           at most 10 s; giving up exits with code 124)
+//   KORVAN_STANDIN_DONE     file written just before exiting
+//   KORVAN_STANDIN_EXIT     exit code (default 0)
+//
+// One log record per start: the program's base name, TAB, "sw=N" with the
+// wShowWindow it was given (or "sw=-" when STARTF_USESHOWWINDOW was not
+// set), TAB, the command line exactly as received, in UTF-8, then "\n".
+// A command line may itself hold line breaks.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring env(const wchar_t* name) {
+    wchar_t buf[32768];
+    const DWORD n = GetEnvironmentVariableW(name, buf, sizeof buf / sizeof buf[0]);
+    if (n == 0 || n >= sizeof buf / sizeof buf[0]) return {};
+    return std::wstring(buf, n);
+}
+
+std::wstring ownPath() {
+    wchar_t buf[32768];
+    const DWORD n = GetModuleFileNameW(nullptr, buf, sizeof buf / sizeof buf[0]);
+    return std::wstring(buf, n);
+}
+
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Appends with one WriteFile, so records of concurrent stand-ins do not mix.
+void append(const std::wstring& path, const std::string& bytes) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+            CloseHandle(f);
+            return;
+        }
+        Sleep(20);
+    }
+}
+
+}  // namespace
+
+int main() {
+    const std::wstring self = ownPath();
+    const size_t slash = self.find_last_of(L"\\/");
+    const std::wstring dir = slash == std::wstring::npos ? std::wstring() : self.substr(0, slash);
+    std::wstring base = slash == std::wstring::npos ? self : self.substr(slash + 1);
+    if (const size_t dot = base.find_last_of(L'.'); dot != std::wstring::npos) base.resize(dot);
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    GetStartupInfoW(&si);
+    const std::string show = (si.dwFlags & STARTF_USESHOWWINDOW) ? "sw=" + std::to_string(si.wShowWindow) : "sw=-";
+
+    std::wstring log = env(L"KORVAN_STANDIN_LOG");
+    if (log.empty()) log = dir + L"\\standin.log";
+    append(log, utf8(base) + "\t" + show + "\t" + utf8(GetCommandLineW()) + "\n");
+
+    int code = 0;
+    if (const std::wstring v = env(L"KORVAN_STANDIN_EXIT"); !v.empty()) code = _wtoi(v.c_str());
+    if (const std::wstring v = env(L"KORVAN_STANDIN_SLEEP_MS"); !v.empty()) Sleep(static_cast<DWORD>(_wtoi(v.c_str())));
+    if (const std::wstring hold = env(L"KORVAN_STANDIN_HOLD"); !hold.empty()) {
+        int waited = 0;
+        while (!fileExists(hold) && waited < 10000) {
+            Sleep(20);
+            waited += 20;
+        }
+        if (!fileExists(hold)) code = 124;
+    }
+    if (const std::wstring done = env(L"KORVAN_STANDIN_DONE"); !done.empty()) append(done, std::to_string(code) + "\n");
+    return code;
+}
