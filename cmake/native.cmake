@@ -4,7 +4,8 @@ if(KORVAN_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
-add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} src/platform/posix/codec_iconv.cpp)
+file(GLOB KORVAN_POSIX_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/platform/posix/*.cpp)
+add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} ${KORVAN_POSIX_SOURCES})
 target_include_directories(korvan_core PUBLIC src)
 
 find_package(GTest REQUIRED)

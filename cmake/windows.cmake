@@ -2,16 +2,8 @@
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
-set(KORVAN_WIN32_SOURCES
-    src/platform/win32/codec_win32.cpp
-    src/platform/win32/wide.cpp
-    src/platform/win32/runner_win32.cpp
-    src/platform/win32/dialogs_win32.cpp
-    src/platform/win32/system_win32.cpp
-    src/platform/win32/files_win32.cpp
-    src/platform/win32/shell_win32.cpp
-    src/platform/win32/win32_form.cpp
-)
+file(GLOB KORVAN_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/platform/win32/*.cpp)
+list(FILTER KORVAN_WIN32_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 set(KORVAN_WIN32_LIBS comctl32 gdiplus ole32 oleaut32 shell32 shlwapi uuid gdi32 user32 advapi32 ws2_32 wininet uxtheme)
 
 add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} ${KORVAN_WIN32_SOURCES})

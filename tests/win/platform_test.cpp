@@ -266,7 +266,7 @@ TEST(Dialogs, MessageBoxShowsTheRequestedBoxAndMapsTheAnswer) {
         spec.defaultButton = c.defaultButton;
         const Answer answer = win32::Win32Dialogs().messageBox(spec);
         presser.join();
-        ASSERT_TRUE(found) << "no message box appeared";
+        ASSERT_TRUE(found) << "no message box appeared (is there a display?)";
         EXPECT_EQ(answer, c.answer);
         EXPECT_EQ(seen.title, wtitle);
         EXPECT_EQ(seen.text, L"无法连接更新服务器，请稍后再试！");

@@ -1,6 +1,6 @@
 // The Win32 implementations of the platform services, and the small RAII
-// wrapper they share for kernel handles. Only src/platform/win32 includes
-// this header (it brings in <windows.h>).
+// wrapper they share for kernel handles. It brings in <windows.h>, so only
+// src/platform/win32 and the Windows tests include it.
 #pragma once
 
 #include <windows.h>

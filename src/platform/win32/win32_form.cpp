@@ -209,6 +209,26 @@ void Win32Form::build() {
         if (ab != bb) return !ab;
         return depth(a) > depth(b);
     });
+    // A unit that lies over an earlier one (a link over a text) is drawn
+    // above it; units that do not overlap keep the creation order, which is
+    // also the keyboard order.
+    auto isFrame = [](const UnitRec* u) {
+        return u->unit->kind == Kind::GroupBox || (u->unit->flags & ui::kBehind);
+    };
+    for (size_t i = 0; i < units_.size(); ++i) {
+        UnitRec* a = units_[i].get();
+        if (!a->hwnd || isFrame(a)) continue;
+        for (size_t j = 0; j < i; ++j) {
+            UnitRec* b = units_[j].get();
+            if (!b->hwnd || isFrame(b) || GetParent(b->hwnd) != GetParent(a->hwnd)) continue;
+            RECT ra, rb, both;
+            GetWindowRect(a->hwnd, &ra);
+            GetWindowRect(b->hwnd, &rb);
+            if (!IntersectRect(&both, &ra, &rb)) continue;
+            HWND above = GetWindow(b->hwnd, GW_HWNDPREV);
+            SetWindowPos(a->hwnd, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
     for (UnitRec* u : frames) {
         if (u->container) {
             // The panel keeps its place; its frame goes under its own units.
@@ -663,6 +683,7 @@ void Win32Form::setVisible(std::string_view unit, bool on) {
         if (!hwnd_) return;
         if (on) {
             ShowWindow(hwnd_, SW_SHOW);
+            BringWindowToTop(hwnd_);
             SetForegroundWindow(hwnd_);
         } else {
             ShowWindow(hwnd_, SW_HIDE);
