@@ -10,9 +10,29 @@ add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} ${KORVAN_WIN32_SOURCES
 target_include_directories(korvan_core PUBLIC src)
 target_link_libraries(korvan_core PUBLIC ${KORVAN_WIN32_LIBS})
 
+# The skin library and its data file; both are embedded in korvan.exe.
+set(KORVAN_SKIN_DIR ${CMAKE_BINARY_DIR}/skin)
+function(korvan_skin_library target output dir)
+    add_library(${target} SHARED src/skin/skin_dll.cpp src/skin/palette.cpp)
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output} PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${dir})
+    target_include_directories(${target} PRIVATE src)
+    target_link_libraries(${target} PRIVATE comctl32 gdi32 user32 uxtheme msimg32)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+endfunction()
+korvan_skin_library(skin SkinH_EL ${KORVAN_SKIN_DIR})
+add_custom_command(OUTPUT ${KORVAN_SKIN_DIR}/skinh.she
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KORVAN_SKIN_DIR}
+    COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/src/skin/make_she.py ${KORVAN_SKIN_DIR}/skinh.she
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/skin/make_she.py)
+add_custom_target(skin_data DEPENDS ${KORVAN_SKIN_DIR}/skinh.she)
+
 add_executable(korvan WIN32 src/platform/win32/main.cpp src/resources/korvan.rc)
+add_dependencies(korvan skin skin_data)
+set_property(SOURCE src/resources/korvan.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${KORVAN_SKIN_DIR}/SkinH_EL.dll ${KORVAN_SKIN_DIR}/skinh.she)
+target_include_directories(korvan PRIVATE ${KORVAN_SKIN_DIR})
 target_link_libraries(korvan PRIVATE korvan_core)
-target_link_options(korvan PRIVATE -municode)
+target_link_options(korvan PRIVATE -municode $<$<CONFIG:Release>:-s>)
 set_target_properties(korvan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # GoogleTest from Debian's source package, built with MinGW.

@@ -6,8 +6,11 @@
 #include <memory>
 
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/skin_win32.h"
 #include "platform/win32/win32_form.h"
+#include "resources/layouts.h"
 #include "shell/app.h"
+#include "shell/skin.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32Windows windows;
@@ -17,10 +20,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
     shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Skin skinLibrary;
+    shell::SkinFiles skin{skinLibrary, files, system};
 
     int code = 0;
     {
         auto app = std::make_unique<shell::App>(services);
+        auto& steps = app->steps();
+        steps.attachSkin = [&](ui::Form&) { skin.attach(); };
+        steps.effectMenu = [&](ui::Form& main) { skin.switchEffect(main, layouts::kMenuEffect); };
+        steps.destroyed = [&](ui::Form&) { skin.remove(); };
         app->openMainWindow();
         code = windows.run();
     }

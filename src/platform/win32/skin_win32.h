@@ -1,0 +1,28 @@
+// The skin library bound late by name, and its images from the resources
+// of korvan.exe.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/skin.h"
+
+namespace win32 {
+
+class Win32Skin final : public platform::Skin {
+public:
+    ~Win32Skin() override = default;   // the library stays loaded for the process
+    std::string libraryImage() override;
+    std::string dataImage() override;
+    void attach() override;
+    void adjustHsv(int hue, int saturation, int brightness) override;
+    void setAero(int on) override;
+
+private:
+    FARPROC entry(const char* name);
+    HMODULE module_ = nullptr;
+};
+
+// The bytes of an RCDATA resource of the running program; "" when absent.
+std::string rcdata(const wchar_t* name);
+
+}  // namespace win32

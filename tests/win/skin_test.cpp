@@ -1,0 +1,97 @@
+// The skin for real: the files written beside the program and hidden, the
+// library loaded by name and called in order (a logging build of it), the
+// files removed at the end, and windows drawn from the palette.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/skin_win32.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_form.h"
+#include "resources/layouts.h"
+#include "shell/skin.h"
+
+namespace {
+
+std::wstring binaryDir() {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    std::wstring p(buf, n);
+    return p.substr(0, p.find_last_of(L"\\/"));
+}
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream in(win32::narrow(path), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The real loader with the images of the logging library and the data file
+// of this build.
+struct TestSkin : platform::Skin {
+    win32::Win32Skin real;
+    std::string libraryImage() override { return readFile(binaryDir() + L"\\SkinH_EL_recording.dll"); }
+    std::string dataImage() override { return readFile(binaryDir() + L"\\..\\skin\\skinh.she"); }
+    void attach() override { real.attach(); }
+    void adjustHsv(int h, int s, int b) override { real.adjustHsv(h, s, b); }
+    void setAero(int on) override { real.setAero(on); }
+};
+
+COLORREF sample(HWND h, int x, int y) {
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HDC dc = GetDC(h);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(h, dc);
+    return c;
+}
+
+}  // namespace
+
+TEST(Skin, AttachWritesHiddenFilesCallsInOrderAndDrawsNewWindows) {
+    const std::wstring dir = binaryDir();
+    const std::wstring log = dir + L"\\skin_calls.log";
+    DeleteFileW(log.c_str());
+    SetEnvironmentVariableW(L"KORVAN_SKIN_LOG", log.c_str());
+
+    win32::Win32Windows windows;
+    auto* before = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    before->setVisible("", true);
+    HWND plainButton = before->unitHwnd("按钮1");
+    COLORREF plain = sample(plainButton, 4, 12);
+
+    TestSkin lib;
+    win32::Win32Files files;
+    win32::Win32System system;
+    shell::SkinFiles skin{lib, files, system};
+    skin.attach();
+
+    const std::wstring dll = dir + L"\\SkinH_EL.dll", she = dir + L"\\skinh.she";
+    EXPECT_EQ(GetFileAttributesW(dll.c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(GetFileAttributesW(she.c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(readFile(she).substr(0, 4), ".SHE");
+
+    // A window made after the attach is drawn from the palette.
+    auto* after = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    after->setVisible("", true);
+    COLORREF skinned = sample(after->unitHwnd("按钮1"), 4, 12);
+    EXPECT_NE(skinned, plain) << std::hex << skinned;
+
+    // The glass switch through the menu handler.
+    skin.switchEffect(*after, layouts::kMenuEffect);
+    EXPECT_TRUE(GetWindowLongW(after->hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
+    skin.switchEffect(*after, layouts::kMenuEffect);
+    EXPECT_FALSE(GetWindowLongW(after->hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
+
+    EXPECT_EQ(readFile(log), "SkinH_Attach\nSkinH_AdjustHSV 130 0 0\nSkinH_SetAero 1\nSkinH_SetAero 0\n");
+
+    // The window going: the data file is gone; the library is still loaded,
+    // so its deletion may be refused.
+    skin.remove();
+    EXPECT_EQ(GetFileAttributesW(she.c_str()), INVALID_FILE_ATTRIBUTES);
+    SetEnvironmentVariableW(L"KORVAN_SKIN_LOG", nullptr);
+    DeleteFileW(log.c_str());
+}
