@@ -10,7 +10,7 @@ import struct
 import sys
 
 LOOK = [  # role, red, green, blue (roles as numbered in palette.h)
-    (0, 0xEE, 0xF3, 0xF8),   # window
+    (0, 0xE8, 0xEF, 0xF6),   # window
     (1, 0x1E, 0x2A, 0x36),   # text
     (2, 0x1F, 0x78, 0xC8),   # accent
     (3, 0xFF, 0xFF, 0xFF),   # caption text

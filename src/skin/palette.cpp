@@ -23,7 +23,7 @@ void put16(std::string& out, std::uint16_t v) {
 
 Palette builtInPalette() {
     Palette p;
-    p.colour[kWindow] = rgb(0xEE, 0xF3, 0xF8);
+    p.colour[kWindow] = rgb(0xE8, 0xEF, 0xF6);
     p.colour[kText] = rgb(0x1E, 0x2A, 0x36);
     p.colour[kAccent] = rgb(0x1F, 0x78, 0xC8);
     p.colour[kCaptionText] = rgb(0xFF, 0xFF, 0xFF);

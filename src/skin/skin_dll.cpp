@@ -270,7 +270,49 @@ void paintEditBorder(HWND h) {
     ReleaseDC(h, dc);
 }
 
-enum class Kind { TopLevel, Button, Group, Edit, Header, Other };
+// The caption bar left of the caption buttons: the accent gradient, the
+// small icon and the title, drawn after the system has drawn its frame.
+void paintCaption(HWND h, bool active) {
+    LONG style = GetWindowLongW(h, GWL_STYLE);
+    if ((style & WS_CAPTION) != WS_CAPTION || IsIconic(h)) return;
+    RECT wr;
+    GetWindowRect(h, &wr);
+    OffsetRect(&wr, -wr.left, -wr.top);
+    bool sizing = style & WS_THICKFRAME;
+    int bx = GetSystemMetrics(sizing ? SM_CXSIZEFRAME : SM_CXFIXEDFRAME);
+    int by = GetSystemMetrics(sizing ? SM_CYSIZEFRAME : SM_CYFIXEDFRAME);
+    int ch = GetSystemMetrics(SM_CYCAPTION) - 1;
+    int buttons = (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) ? 3 : 1;
+    RECT bar{bx, by, wr.right - bx - buttons * GetSystemMetrics(SM_CXSIZE) - 2, by + ch};
+    if (bar.right <= bar.left) return;
+    HDC dc = GetWindowDC(h);
+    COLORREF base = active ? col(skin::kAccent) : col(skin::kButtonBorder);
+    COLORREF top = base, bottom = skin::adjustColour(base, 0, 0, -18);
+    fillGradient(dc, bar, top, bottom);
+    int x = bar.left + 3;
+    HICON icon = reinterpret_cast<HICON>(SendMessageW(h, WM_GETICON, ICON_SMALL2, 0));
+    if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(h, GCLP_HICONSM));
+    int is = GetSystemMetrics(SM_CXSMICON);
+    if (icon) {
+        DrawIconEx(dc, x, bar.top + (ch - is) / 2, icon, is, is, 0, nullptr, DI_NORMAL);
+        x += is + 4;
+    }
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof ncm;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
+    HFONT font = CreateFontIndirectW(&ncm.lfCaptionFont);
+    HGDIOBJ of = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, col(skin::kCaptionText));
+    RECT tr{x, bar.top, bar.right - 2, bar.bottom};
+    std::wstring title = textOf(h);
+    DrawTextW(dc, title.c_str(), -1, &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    SelectObject(dc, of);
+    DeleteObject(font);
+    ReleaseDC(h, dc);
+}
+
+enum class Kind { TopLevel, Button, Group, Edit, Header, Panel, Other };
 
 Kind kindOf(HWND h) {
     std::wstring c = classOf(h);
@@ -282,6 +324,7 @@ Kind kindOf(HWND h) {
         return Kind::Other;
     }
     if (sameClass(c, WC_EDITW)) return Kind::Edit;
+    if (sameClass(c, L"KorvanPanel")) return Kind::Panel;
     if (sameClass(c, WC_HEADERW)) return Kind::Header;
     return Kind::Other;
 }
@@ -301,7 +344,7 @@ LRESULT CALLBACK skinProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWOR
     case WM_CTLCOLORDLG:
         return skinControlColour(msg, reinterpret_cast<HDC>(wp), DefSubclassProc(h, msg, wp, lp));
     case WM_ERASEBKGND:
-        if (kind == Kind::TopLevel || kind == Kind::Group || kind == Kind::Button) {
+        if (kind == Kind::TopLevel || kind == Kind::Group || kind == Kind::Button || kind == Kind::Panel) {
             RECT r;
             GetClientRect(h, &r);
             FillRect(reinterpret_cast<HDC>(wp), &r, brush(skin::kWindow));
@@ -345,6 +388,11 @@ LRESULT CALLBACK skinProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWOR
             InvalidateRect(h, nullptr, FALSE);
             return r;
         }
+        if (kind == Kind::TopLevel && msg == WM_SETTEXT) {
+            LRESULT r = DefSubclassProc(h, msg, wp, lp);
+            paintCaption(h, GetActiveWindow() == h);
+            return r;
+        }
         if (kind == Kind::Edit && (msg == WM_SETFOCUS || msg == WM_KILLFOCUS || msg == WM_ENABLE)) {
             LRESULT r = DefSubclassProc(h, msg, wp, lp);
             paintEditBorder(h);
@@ -352,9 +400,21 @@ LRESULT CALLBACK skinProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWOR
         }
         break;
     case WM_NCPAINT:
+        if (kind == Kind::TopLevel) {
+            LRESULT r = DefSubclassProc(h, msg, wp, lp);
+            paintCaption(h, GetActiveWindow() == h);
+            return r;
+        }
         if (kind == Kind::Edit) {
             LRESULT r = DefSubclassProc(h, msg, wp, lp);
             paintEditBorder(h);
+            return r;
+        }
+        break;
+    case WM_NCACTIVATE:
+        if (kind == Kind::TopLevel) {
+            LRESULT r = DefSubclassProc(h, msg, wp, lp);
+            paintCaption(h, wp != FALSE);
             return r;
         }
         break;

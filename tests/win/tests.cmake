@@ -28,7 +28,8 @@ add_executable(e2e_driver tests/e2e/driver.cpp)
 target_link_options(e2e_driver PRIVATE -municode)
 set_target_properties(e2e_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 add_test(NAME e2e COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run ${CMAKE_BINARY_DIR})
-set_tests_properties(e2e PROPERTIES TIMEOUT 180)
+add_test(NAME e2e_144dpi COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run ${CMAKE_BINARY_DIR} 144)
+set_tests_properties(e2e e2e_144dpi PROPERTIES TIMEOUT 180)
 
 # A build of the skin library that also logs its calls, for the skin test.
 korvan_skin_library(skin_recording SkinH_EL_recording ${CMAKE_BINARY_DIR}/tests)
