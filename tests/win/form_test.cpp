@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "platform/win32/platform_win32.h"
+#include "test_util.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
@@ -23,12 +23,7 @@ using win32::widen;
 
 namespace {
 
-std::wstring binaryDir() {
-    wchar_t buf[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-    std::wstring p(buf, n);
-    return p.substr(0, p.find_last_of(L"\\/"));
-}
+using testutil::binaryDir;
 
 std::string className(HWND h) {
     wchar_t buf[128] = {};
@@ -49,13 +44,6 @@ RECT clientRect96(const win32::Win32Form& f, HWND h) {
     MapWindowPoints(nullptr, f.hwnd(), reinterpret_cast<POINT*>(&r), 2);
     const int d = f.dpi();
     return {MulDiv(r.left, 96, d), MulDiv(r.top, 96, d), MulDiv(r.right, 96, d), MulDiv(r.bottom, 96, d)};
-}
-
-std::string readFile(const std::wstring& path) {
-    std::ifstream in(narrow(path), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // Runs the message loop until `done` or the limit passes.
@@ -251,7 +239,7 @@ TEST_F(MainWindowTest, LaunchersStartTheirCommandLinesThroughTheStandIns) {
     tools::bindLaunchers(*form, runner);
     auto lines = [&] {
         std::vector<std::string> out;
-        std::stringstream s(readFile(log));
+        std::stringstream s(testutil::readAll(log));
         for (std::string line; std::getline(s, line);) out.push_back(line);
         return out;
     };

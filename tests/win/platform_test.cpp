@@ -12,19 +12,15 @@
 
 #include "platform/codec.h"
 #include "platform/win32/platform_win32.h"
+#include "test_util.h"
 #include "platform/win32/wide.h"
 
 namespace {
 
+using testutil::binaryDir;
+
 using win32::narrow;
 using win32::widen;
-
-std::wstring binaryDir() {
-    wchar_t buf[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 4);
-    std::wstring path(buf, n);
-    return path.substr(0, path.find_last_of(L'\\'));
-}
 
 DWORD attributesOf(const std::string& path) { return GetFileAttributesW(widen(path).c_str()); }
 

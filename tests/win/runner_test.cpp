@@ -8,21 +8,18 @@
 #include <string>
 
 #include "platform/win32/platform_win32.h"
+#include "test_util.h"
 #include "platform/win32/wide.h"
 
 namespace {
+
+using testutil::binaryDir;
+using testutil::readAll;
 
 using platform::RunOptions;
 using platform::WindowMode;
 using win32::narrow;
 using win32::widen;
-
-std::wstring binaryDir() {
-    wchar_t buf[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 4);
-    std::wstring path(buf, n);
-    return path.substr(0, path.find_last_of(L'\\'));
-}
 
 bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -32,18 +29,6 @@ bool fileExists(const std::wstring& path) {
 bool awaitFile(const std::wstring& path) {
     for (int i = 0; i < 1000 && !fileExists(path); ++i) Sleep(20);
     return fileExists(path);
-}
-
-std::string readAll(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) return {};
-    std::string out;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-    CloseHandle(f);
-    return out;
 }
 
 void touch(const std::wstring& path) {

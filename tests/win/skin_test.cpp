@@ -4,10 +4,9 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "platform/win32/platform_win32.h"
+#include "test_util.h"
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
@@ -16,26 +15,14 @@
 
 namespace {
 
-std::wstring binaryDir() {
-    wchar_t buf[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-    std::wstring p(buf, n);
-    return p.substr(0, p.find_last_of(L"\\/"));
-}
-
-std::string readFile(const std::wstring& path) {
-    std::ifstream in(win32::narrow(path), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testutil::binaryDir;
 
 // The real loader with the images of the logging library and the data file
 // of this build.
 struct TestSkin : platform::Skin {
     win32::Win32Skin real;
-    std::string libraryImage() override { return readFile(binaryDir() + L"\\SkinH_EL_recording.dll"); }
-    std::string dataImage() override { return readFile(binaryDir() + L"\\..\\skin\\skinh.she"); }
+    std::string libraryImage() override { return testutil::readAll(binaryDir() + L"\\SkinH_EL_recording.dll"); }
+    std::string dataImage() override { return testutil::readAll(binaryDir() + L"\\..\\skin\\skinh.she"); }
     void attach() override { real.attach(); }
     void adjustHsv(int h, int s, int b) override { real.adjustHsv(h, s, b); }
     void setAero(int on) override { real.setAero(on); }
@@ -72,7 +59,7 @@ TEST(Skin, AttachWritesHiddenFilesCallsInOrderAndDrawsNewWindows) {
     const std::wstring dll = dir + L"\\SkinH_EL.dll", she = dir + L"\\skinh.she";
     EXPECT_EQ(GetFileAttributesW(dll.c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(GetFileAttributesW(she.c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(readFile(she).substr(0, 4), ".SHE");
+    EXPECT_EQ(testutil::readAll(she).substr(0, 4), ".SHE");
 
     // A window made after the attach is drawn from the palette.
     auto* after = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
@@ -86,7 +73,7 @@ TEST(Skin, AttachWritesHiddenFilesCallsInOrderAndDrawsNewWindows) {
     skin.switchEffect(*after, layouts::kMenuEffect);
     EXPECT_FALSE(GetWindowLongW(after->hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
 
-    EXPECT_EQ(readFile(log), "SkinH_Attach\nSkinH_AdjustHSV 130 0 0\nSkinH_SetAero 1\nSkinH_SetAero 0\n");
+    EXPECT_EQ(testutil::readAll(log), "SkinH_Attach\nSkinH_AdjustHSV 130 0 0\nSkinH_SetAero 1\nSkinH_SetAero 0\n");
 
     // The window going: the data file is gone; the library is still loaded,
     // so its deletion may be refused.
