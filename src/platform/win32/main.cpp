@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "platform/win32/browser_win32.h"
+#include "platform/win32/clipboard_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/win32_form.h"
 #include "shell/app.h"
@@ -17,6 +19,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
     shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Clipboard clipboard;
+    win32::Win32Browsers browsers;
+    services.clipboard = &clipboard;
+    services.browsers = &browsers;
 
     int code = 0;
     {
