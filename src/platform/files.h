@@ -19,6 +19,12 @@ public:
     virtual bool exists(std::string_view path) = 0;
     // Creates or replaces the file with exactly these bytes.
     virtual bool write(std::string_view path, std::string_view bytes) = 0;
+    // Creates the file with these bytes only when no file of that name
+    // exists; never replaces one. The default checks first; a real file
+    // system does both in one step.
+    virtual bool createNew(std::string_view path, std::string_view bytes) {
+        return !exists(path) && write(path, bytes);
+    }
     // The whole file; nullopt when it cannot be read.
     virtual std::optional<std::string> read(std::string_view path) = 0;
     // Replaces the file's attributes (kAttrHidden alone hides it).

@@ -1,7 +1,10 @@
 #include "shell/app.h"
 
+#include "common/config.h"
 #include "resources/layouts.h"
+#include "tools/console_runner.h"
 #include "tools/launchers.h"
+#include "tools/whois.h"
 
 namespace shell {
 
@@ -23,7 +26,10 @@ std::string truncateChars(std::string_view utf8, size_t maxChars) {
 }
 
 App::App(Services& services)
-    : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {}
+    : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {
+    // Closing the main window removes the console runner's scratch files.
+    steps_.canClose = [this](ui::Form&) { tools::cleanUpScratch(services_.files, state_->scratch); };
+}
 
 App::~App() { state_.reset(); }
 
@@ -38,6 +44,10 @@ void App::bindMainHandlers(ui::Form& main) {
     using ui::Event;
     using ui::EventArgs;
     tools::bindLaunchers(main, services_.runner);
+    tools::bindConsoleRunner(main, services_.runner, services_.files, services_.clipboard, state_->scratch);
+    std::shared_ptr<platform::Browser> browser;
+    if (services_.browsers) browser = services_.browsers->attach(main, "超文本浏览框1");
+    tools::bindWhois(main, services_.dialogs, std::move(browser), config::whoisBase());
 
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
     main.on(layouts::kMenuEffect, Event::Click, [this](EventArgs&) {

@@ -9,6 +9,7 @@
 
 #include "shell/about.h"
 #include "shell/services.h"
+#include "tools/console_runner.h"
 #include "ui/form.h"
 
 namespace shell {
@@ -17,6 +18,7 @@ namespace shell {
 // released by the exit routine (App's destructor) after the last window
 // has closed. The subsystems add their records here.
 struct ProgramState {
+    tools::ScratchRecord scratch;   // scratch files the console runner wrote
 };
 
 using FormStep = std::function<void(ui::Form&)>;

@@ -2,6 +2,8 @@
 // point (real ones) or by a test (doubles); handlers only hold references.
 #pragma once
 
+#include "platform/browser.h"
+#include "platform/clipboard.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/runner.h"
@@ -18,6 +20,10 @@ struct Services {
     platform::System& system;
     platform::Files& files;
     platform::Shell& shell;
+    // Set after construction; a feature whose service is absent stays inert
+    // (the runner's copy button, the whois browser).
+    platform::Clipboard* clipboard = nullptr;
+    platform::Browsers* browsers = nullptr;
 };
 
 }  // namespace shell

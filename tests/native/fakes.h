@@ -2,9 +2,12 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/browser.h"
+#include "platform/clipboard.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/runner.h"
@@ -86,6 +89,41 @@ struct RecordingShell : platform::Shell {
     }
 };
 
+struct RecordingClipboard : platform::Clipboard {
+    std::vector<std::string> texts;   // every text put on the clipboard
+    bool setText(std::string_view utf8) override {
+        texts.emplace_back(utf8);
+        return true;
+    }
+};
+
+// A browser that records what it is asked and moves its unit as the real one
+// does.
+struct RecordingBrowser : platform::Browser {
+    ui::Form& form;
+    std::string unit;
+    std::vector<std::string> navigations;
+    RecordingBrowser(ui::Form& f, std::string_view u) : form(f), unit(u) {}
+    bool navigate(std::string_view address) override {
+        navigations.emplace_back(address);
+        return true;
+    }
+    void setTop(int top) override {
+        ui::Rect r = form.rect(unit);
+        r.top = top;
+        form.setRect(unit, r);
+    }
+};
+
+struct RecordingBrowsers : platform::Browsers {
+    std::vector<RecordingBrowser*> attached;   // owned by whoever attached them
+    std::unique_ptr<platform::Browser> attach(ui::Form& form, std::string_view unit) override {
+        auto b = std::make_unique<RecordingBrowser>(form, unit);
+        attached.push_back(b.get());
+        return b;
+    }
+};
+
 // All doubles together, wired into a Services record.
 struct TestServices {
     ui::MemoryWindows windows;
@@ -95,4 +133,10 @@ struct TestServices {
     MemoryFiles files;
     RecordingShell shell;
     shell::Services services{windows, runner, dialogs, system, files, shell};
+    RecordingClipboard clipboard;
+    RecordingBrowsers browsers;
+    TestServices() {
+        services.clipboard = &clipboard;
+        services.browsers = &browsers;
+    }
 };

@@ -12,6 +12,25 @@ namespace {
 
 constexpr DWORD kChunk = 1u << 20;
 
+// Writes all bytes into a freshly opened file and closes it; on a failed
+// write the partial file is removed. False when the open had failed.
+bool fill(HANDLE opened, const std::wstring& path, std::string_view bytes) {
+    UniqueHandle file(opened);
+    if (!file) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunk));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+            file.reset();
+            DeleteFileW(path.c_str());
+            return false;
+        }
+        done += written;
+    }
+    return CloseHandle(file.release()) != FALSE;
+}
+
 }  // namespace
 
 bool Win32Files::exists(std::string_view path) {
@@ -33,22 +52,16 @@ bool Win32Files::write(std::string_view path, std::string_view bytes) {
         const DWORD keep = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (keep) attributes = keep;
     }
-    UniqueHandle file(CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
-    if (!file) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunk));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
-            // The old content is gone already; a partial file would only
-            // mislead whoever reads it next.
-            file.reset();
-            DeleteFileW(p.c_str());
-            return false;
-        }
-        done += written;
-    }
-    return CloseHandle(file.release()) != FALSE;
+    // The old content is gone once the file is opened; a partial file would
+    // only mislead whoever reads it next.
+    return fill(CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr), p, bytes);
+}
+
+bool Win32Files::createNew(std::string_view path, std::string_view bytes) {
+    const std::wstring p = widen(path);
+    if (p.empty()) return false;
+    // The file is new, so a partial one is ours to remove.
+    return fill(CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr), p, bytes);
 }
 
 std::optional<std::string> Win32Files::read(std::string_view path) {

@@ -2,9 +2,12 @@
 // loop. The exit routine is the end of this function: the application and
 // its program-wide state are released once the last window has closed.
 #include <windows.h>
+#include <ole2.h>
 
 #include <memory>
 
+#include "platform/win32/browser_win32.h"
+#include "platform/win32/clipboard_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/win32_form.h"
@@ -12,7 +15,9 @@
 #include "shell/app.h"
 #include "shell/skin.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+namespace {
+
+int run() {
     win32::Win32Windows windows;
     win32::Win32Runner runner;
     win32::Win32Dialogs dialogs;
@@ -20,6 +25,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
     shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Clipboard clipboard;
+    win32::Win32Browsers browsers;
+    services.clipboard = &clipboard;
+    services.browsers = &browsers;
     win32::Win32Skin skinLibrary;
     shell::SkinFiles skin{skinLibrary, files, system};
 
@@ -33,5 +42,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         app->openMainWindow();
         code = windows.run();
     }
+    return code;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // The user-interface thread is a single-threaded apartment: the shell
+    // and the embedded browser expect it.
+    OleInitialize(nullptr);
+    int code = run();
+    OleUninitialize();
     return code;
 }

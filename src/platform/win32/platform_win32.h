@@ -84,6 +84,8 @@ class Win32Files final : public platform::Files {
 public:
     bool exists(std::string_view path) override;
     bool write(std::string_view path, std::string_view bytes) override;
+    // CREATE_NEW: fails when the name exists, in the same step as creating.
+    bool createNew(std::string_view path, std::string_view bytes) override;
     std::optional<std::string> read(std::string_view path) override;
     bool setAttributes(std::string_view path, std::uint32_t attributes) override;
     bool remove(std::string_view path) override;

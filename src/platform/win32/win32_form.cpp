@@ -635,6 +635,17 @@ void Win32Form::setText(std::string_view unit, std::string_view text) {
     case Kind::DropList:
     case Kind::DriveBox:
         return;
+    case Kind::Edit:
+        if (u->unit->flags & ui::kMultiLine) {
+            // A multi-line edit sends no EN_CHANGE for WM_SETTEXT; raise
+            // Changed as for every other edit box.
+            const bool changed = this->text(unit) != text;
+            SetWindowTextW(u->hwnd, widen(text).c_str());
+            if (changed) fire(u->name, Event::Changed);
+            return;
+        }
+        SetWindowTextW(u->hwnd, widen(text).c_str());
+        return;
     default:
         SetWindowTextW(u->frame ? u->frame : u->hwnd, widen(text).c_str());
     }

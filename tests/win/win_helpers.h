@@ -1,0 +1,88 @@
+// Small helpers shared by the Windows tests of the main window's panels.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_form.h"
+#include "shell/app.h"
+
+namespace wintest {
+
+inline std::wstring binaryDir() {
+    wchar_t buf[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 4);
+    std::wstring path(buf, n);
+    return path.substr(0, path.find_last_of(L"\\/"));
+}
+
+inline std::string windowText(HWND h) {
+    wchar_t buf[8192] = {};
+    SendMessageW(h, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buf));
+    return win32::narrow(buf);
+}
+
+inline void setWindowText(HWND h, const std::string& utf8) {
+    SendMessageW(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win32::widen(utf8).c_str()));
+}
+
+inline bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+inline std::string readAll(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string out;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    CloseHandle(f);
+    return out;
+}
+
+inline bool writeAll(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+    return ok && written == bytes.size();
+}
+
+// Runs the message loop until `done` or the limit passes.
+template <class Pred>
+bool pumpUntil(win32::Win32Windows& w, Pred done, int limitMs = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        w.pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Opens the application's main window; the splash is dismissed with a
+// click as soon as it shows.
+inline win32::Win32Form* openMain(shell::App& app) {
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND splash = FindWindowW(L"KorvanWindow", L"");
+        if (!splash || !IsWindowVisible(splash)) return;
+        KillTimer(nullptr, id);
+        HWND picture = GetWindow(splash, GW_CHILD);
+        PostMessageW(picture ? picture : splash, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    });
+    return static_cast<win32::Win32Form*>(app.openMainWindow());
+}
+
+// The window's outer size in 96-DPI pixels, measured on the real window.
+inline SIZE outerSize(const win32::Win32Form& f) {
+    RECT r;
+    GetWindowRect(f.hwnd(), &r);
+    return {MulDiv(r.right - r.left, 96, f.dpi()), MulDiv(r.bottom - r.top, 96, f.dpi())};
+}
+
+}  // namespace wintest
