@@ -1,5 +1,6 @@
 #include "shell/app.h"
 
+#include "adapter/panel.h"
 #include "resources/layouts.h"
 #include "tools/launchers.h"
 
@@ -23,7 +24,11 @@ std::string truncateChars(std::string_view utf8, size_t maxChars) {
 }
 
 App::App(Services& services)
-    : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {}
+    : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {
+    steps_.refreshAdapters = [this](ui::Form& main) {
+        adapter::刷新网卡列表(main, state_->adapters, services_.registry);
+    };
+}
 
 App::~App() { state_.reset(); }
 
@@ -38,6 +43,7 @@ void App::bindMainHandlers(ui::Form& main) {
     using ui::Event;
     using ui::EventArgs;
     tools::bindLaunchers(main, services_.runner);
+    adapter::bindAdapterPanel(main, state_->adapters, {services_.registry, services_.runner, services_.dialogs});
 
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
     main.on(layouts::kMenuEffect, Event::Click, [this](EventArgs&) {

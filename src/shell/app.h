@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "adapter/settings.h"
 #include "shell/about.h"
 #include "shell/services.h"
 #include "ui/form.h"
@@ -17,6 +18,7 @@ namespace shell {
 // released by the exit routine (App's destructor) after the last window
 // has closed. The subsystems add their records here.
 struct ProgramState {
+    adapter::AdapterLists adapters;   // 网卡描述表, 网卡实例表, 设备标识表
 };
 
 using FormStep = std::function<void(ui::Form&)>;

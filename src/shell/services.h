@@ -4,6 +4,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -18,6 +19,7 @@ struct Services {
     platform::System& system;
     platform::Files& files;
     platform::Shell& shell;
+    platform::Registry& registry;
 };
 
 }  // namespace shell

@@ -10,6 +10,7 @@
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "memory_registry.h"
 #include "shell/services.h"
 #include "ui/memory_form.h"
 
@@ -94,5 +95,6 @@ struct TestServices {
     FakeSystem system;
     MemoryFiles files;
     RecordingShell shell;
-    shell::Services services{windows, runner, dialogs, system, files, shell};
+    MemoryRegistry registry;
+    shell::Services services{windows, runner, dialogs, system, files, shell, registry};
 };

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/win32_form.h"
 #include "shell/app.h"
 
@@ -16,7 +17,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32System system;
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Registry registry;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
 
     int code = 0;
     {
