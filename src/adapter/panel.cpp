@@ -28,6 +28,23 @@ bool runRestartStep(platform::Runner& runner, std::string_view verb, std::string
     return r.started && r.finished && r.exitCode == 0;
 }
 
+// The description as the frame's caption. One too wide for the frame is
+// cut after a whole character and ends in an ellipsis, so that it does not
+// run over the frame's right edge.
+std::string panelCaption(const ui::Form& main, std::string_view description) {
+    const int room = main.rect(kPanel).width - 24;   // the caption's inset and the frame on both sides
+    if (main.measureText(kPanel, description).width <= room) return std::string(description);
+    static constexpr std::string_view kEllipsis = "…";
+    size_t cut = description.size();
+    while (cut > 0) {
+        do --cut;
+        while (cut > 0 && (static_cast<unsigned char>(description[cut]) & 0xC0) == 0x80);
+        std::string shortened = std::string(description.substr(0, cut)) + std::string(kEllipsis);
+        if (main.measureText(kPanel, shortened).width <= room) return shortened;
+    }
+    return std::string(kEllipsis);
+}
+
 void showStatus(ui::Form& main, std::string_view text) {
     main.setText(kStatus, text);
     main.repaint(kStatus);
@@ -57,7 +74,7 @@ void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Reg
         main.setText(kPanel, "");
         return;
     }
-    main.setText(kPanel, lists.网卡描述表[k - 1]);
+    main.setText(kPanel, panelCaption(main, lists.网卡描述表[k - 1]));
     const AdapterSettings s = 读取网卡设置(registry, lists.网卡实例表[k - 1]);
     const std::string* texts[] = {&s.ip, &s.mask, &s.gateway, &s.preferredDns, &s.alternateDns};
     for (size_t i = 0; i < kFields.size(); ++i) main.setText(kFields[i], *texts[i]);

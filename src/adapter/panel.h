@@ -58,9 +58,10 @@ int selectedAdapter(const ui::Form& main, const AdapterLists& lists);
 // list is empty) without raising Selected, and shows its settings.
 void 刷新网卡列表(ui::Form& main, AdapterLists& lists, platform::Registry& registry);
 
-// Shows the chosen adapter: its description as the caption of 分组框4 and
-// its five settings in the address fields. With no adapter chosen the
-// caption is cleared and the fields stay as they are.
+// Shows the chosen adapter: its description as the caption of 分组框4 (cut
+// with an ellipsis when wider than the frame) and its five settings in the
+// address fields. With no adapter chosen the caption is cleared and the
+// fields stay as they are.
 void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Registry& registry);
 
 // Click on 修改_按钮: writes the five fields into the chosen adapter's

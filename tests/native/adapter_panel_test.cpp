@@ -161,6 +161,21 @@ TEST_F(AdapterPanel, OneAdapterIsSelectedAndNoneLeavesTheFieldsAlone) {
     EXPECT_EQ(form.text("分组框4"), "");
 }
 
+TEST_F(AdapterPanel, ADescriptionWiderThanTheFrameIsCutAtACharacter) {
+    // The in-memory font: 6 pixels a byte; the frame is 230 wide.
+    const std::string fits(206 / 6, 'x');
+    // 31 bytes and the ellipsis fit; a byte-wise cut would split 千.
+    const std::string wide = std::string(30, 'a') + "千兆网络适配器";
+    addAdapter(reg, 0, fits, "{A}", "dev");
+    addAdapter(reg, 1, wide, "{B}", "dev");
+    adapter::刷新网卡列表(form, lists, reg);
+    EXPECT_EQ(form.text("分组框4"), std::string(30, 'a') + "…");
+    // The list keeps the whole description.
+    EXPECT_EQ(form.itemText("网卡信息_组合框", 1, 0), wide);
+    form.select("网卡信息_组合框", 0);
+    EXPECT_EQ(form.text("分组框4"), fits);
+}
+
 TEST_F(AdapterPanel, FieldsTakeTheFirstLineOfMultiStringsAndTheFirstAddressOfAText) {
     addAdapter(reg, 0, "A", "{A}", "dev");
     addSettings(reg, "{A}", "192.168.1.10\0"s "192.168.1.11", "8.8.8.8 8.8.4.4,1.2.3.4");
