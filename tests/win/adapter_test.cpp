@@ -157,9 +157,12 @@ class AdapterPanelWine : public ::testing::Test {
 protected:
     void SetUp() override {
         // Wine's prefix has no network adapter class entries; the test must
-        // not overwrite real ones.
+        // not overwrite real ones. Entries left by an interrupted run of this
+        // test are its own and go.
+        const bool leftOver = queryA(entryKey(0), "NetCfgInstanceId") == kIdA + '\0';
+        if (leftOver) removeKeys();
         ASSERT_FALSE(keyExists(entryKey(0))) << "adapter entries exist already; refusing to touch them";
-        m_createdClassKey = !keyExists(classKey());
+        m_createdClassKey = leftOver || !keyExists(classKey());
         addAdapter(0, "ethernet", "Korvan Test Adapter A", kIdA, kDeviceA);
         addAdapter(1, "wlan,ethernet", "Korvan Wireless", "{wireless}", "USB\\WLAN");
         addAdapter(2, "ethernet", kDescB, kIdB, kDeviceB);
@@ -171,13 +174,23 @@ protected:
         adapter::bindAdapterPanel(*form, lists, {registry, runner, dialogs});
     }
 
+    void removeKeys() {
+        for (int i = 0; i <= 2; ++i) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(entryKey(i)).c_str());
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(entryKey(i)).c_str());
+        }
+        for (const std::string& id : {kIdA, kIdB}) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(interfaceKey(id)).c_str());
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(interfaceKey(id)).c_str());
+        }
+    }
+
     void TearDown() override {
-        for (int i = 0; i <= 2; ++i) RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(entryKey(i)).c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(entryKey(0)).c_str());
-        if (m_createdClassKey) RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
-        for (const std::string& id : {kIdA, kIdB}) RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(interfaceKey(id)).c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(interfaceKey(kIdA)).c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(interfaceKey(kIdB)).c_str());
+        removeKeys();
+        if (m_createdClassKey) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
+        }
         for (const wchar_t* name : {L"KORVAN_STANDIN_LOG", L"KORVAN_STANDIN_EXIT", L"KORVAN_STANDIN_HOLD"})
             SetEnvironmentVariableW(name, nullptr);
         if (!m_oldPath.empty()) SetEnvironmentVariableW(L"PATH", m_oldPath.c_str());
