@@ -1,6 +1,7 @@
 #include "shell/app.h"
 
 #include "common/config.h"
+#include "adapter/panel.h"
 #include "resources/layouts.h"
 #include "tools/console_runner.h"
 #include "tools/launchers.h"
@@ -29,6 +30,9 @@ App::App(Services& services)
     : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {
     // Closing the main window removes the console runner's scratch files.
     steps_.canClose = [this](ui::Form&) { tools::cleanUpScratch(services_.files, state_->scratch); };
+    steps_.refreshAdapters = [this](ui::Form& main) {
+        adapter::刷新网卡列表(main, state_->adapters, services_.registry);
+    };
 }
 
 App::~App() { state_.reset(); }
@@ -48,6 +52,7 @@ void App::bindMainHandlers(ui::Form& main) {
     std::shared_ptr<platform::Browser> browser;
     if (services_.browsers) browser = services_.browsers->attach(main, "超文本浏览框1");
     tools::bindWhois(main, services_.dialogs, std::move(browser), config::whoisBase());
+    adapter::bindAdapterPanel(main, state_->adapters, {services_.registry, services_.runner, services_.dialogs});
 
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
     main.on(layouts::kMenuEffect, Event::Click, [this](EventArgs&) {

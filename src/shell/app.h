@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "adapter/settings.h"
 #include "shell/about.h"
 #include "shell/services.h"
 #include "tools/console_runner.h"
@@ -19,6 +20,7 @@ namespace shell {
 // has closed. The subsystems add their records here.
 struct ProgramState {
     tools::ScratchRecord scratch;   // scratch files the console runner wrote
+    adapter::AdapterLists adapters;   // 网卡描述表, 网卡实例表, 设备标识表
 };
 
 using FormStep = std::function<void(ui::Form&)>;

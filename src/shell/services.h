@@ -6,6 +6,7 @@
 #include "platform/clipboard.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -20,6 +21,7 @@ struct Services {
     platform::System& system;
     platform::Files& files;
     platform::Shell& shell;
+    platform::Registry& registry;
     // Set after construction; a feature whose service is absent stays inert
     // (the runner's copy button, the whois browser).
     platform::Clipboard* clipboard = nullptr;

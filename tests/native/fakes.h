@@ -13,6 +13,7 @@
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "memory_registry.h"
 #include "shell/services.h"
 #include "ui/memory_form.h"
 
@@ -132,7 +133,8 @@ struct TestServices {
     FakeSystem system;
     MemoryFiles files;
     RecordingShell shell;
-    shell::Services services{windows, runner, dialogs, system, files, shell};
+    MemoryRegistry registry;
+    shell::Services services{windows, runner, dialogs, system, files, shell, registry};
     RecordingClipboard clipboard;
     RecordingBrowsers browsers;
     TestServices() {

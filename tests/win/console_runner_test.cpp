@@ -10,6 +10,7 @@
 
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "shell/app.h"
@@ -88,7 +89,8 @@ struct ConsoleRunnerPanel : ::testing::Test {
     WatchedFiles files;
     win32::Win32Shell shellOpen;
     win32::Win32Clipboard clipboard;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Registry registry;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
     std::unique_ptr<shell::App> app;
     win32::Win32Form* main = nullptr;
     std::wstring log, cmd;

@@ -12,6 +12,7 @@
 
 #include "platform/win32/platform_win32.h"
 #include "test_util.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
@@ -332,7 +333,8 @@ TEST(Startup, MainWindowOpensAt563x543AndTheLastCloseEndsTheLoop) {
     win32::Win32System system;
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Registry registry;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
     shell::App app(services);
     // Dismiss the splash with a click as soon as it shows.
     SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {

@@ -14,6 +14,7 @@
 
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "shell/app.h"
@@ -74,7 +75,8 @@ struct WhoisPanel : ::testing::Test {
     win32::Win32System system;
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Registry registry;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
     std::unique_ptr<shell::App> app;
     win32::Win32Form* main = nullptr;
 

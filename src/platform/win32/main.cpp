@@ -10,6 +10,7 @@
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/skin_win32.h"
+#include "platform/win32/registry_win32.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
 #include "shell/app.h"
@@ -24,7 +25,8 @@ int run() {
     win32::Win32System system;
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32Registry registry;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
     win32::Win32Clipboard clipboard;
     win32::Win32Browsers browsers;
     services.clipboard = &clipboard;

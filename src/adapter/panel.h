@@ -1,0 +1,80 @@
+// The adapter panel of the main window (分组框4): the adapter list, the five
+// address fields, the apply button with the adapter restart, and the four
+// DNS presets. Handlers see the main window's Form and the platform
+// interfaces only; everything runs on the user-interface thread.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "adapter/settings.h"
+#include "platform/dialogs.h"
+#include "platform/registry.h"
+#include "platform/runner.h"
+#include "ui/form.h"
+
+namespace adapter {
+
+// Texts of 状态_标签.
+inline constexpr std::string_view kDisabling = "正在禁用网络适配器...";
+inline constexpr std::string_view kEnabling = "正在启用网络适配器...";
+inline constexpr std::string_view kApplied = "IP地址修改成功！";
+inline constexpr std::string_view kWriteFailed = "IP地址修改失败！";
+inline constexpr std::string_view kRestartFailed = "IP地址已写入，但重启网卡失败！";
+// Message box when no adapter is chosen.
+inline constexpr std::string_view kChooseAdapter = "请先选择网卡信息";
+inline constexpr std::string_view kChooseAdapterTitle = "提示";
+
+// The five address fields in the order of AdapterSettings.
+inline constexpr std::array<std::string_view, 5> kFields = {"IP编辑框1", "IP编辑框2", "IP编辑框3", "IP编辑框4",
+                                                            "IP编辑框5"};
+
+// How long each devcon command may take before it counts as failed.
+inline constexpr unsigned kRestartTimeoutMs = 60000;
+
+struct DnsPreset {
+    std::string_view option;   // the radio
+    std::string_view preferred, alternate;
+};
+inline constexpr std::array<DnsPreset, 4> kPresets = {{
+    {"单选框1", "8.8.8.8", "8.8.4.4"},
+    {"单选框2", "61.139.2.69", "202.98.96.68"},
+    {"单选框3", "221.10.251.197", "119.6.6.6"},
+    {"单选框4", "211.98.2.4", "211.98.4.1"},
+}};
+
+struct PanelServices {
+    platform::Registry& registry;
+    platform::Runner& runner;
+    platform::Dialogs& dialogs;
+};
+
+// The list number k (from 1) of the adapter chosen in 网卡信息_组合框; 0 when
+// nothing is selected or the entry's value names no adapter of `lists`.
+int selectedAdapter(const ui::Form& main, const AdapterLists& lists);
+
+// Rebuilds the lists and 网卡信息_组合框 from a fresh walk, selects the entry
+// at position 1 (the second; the only one when there is one; none when the
+// list is empty) without raising Selected, and shows its settings.
+void 刷新网卡列表(ui::Form& main, AdapterLists& lists, platform::Registry& registry);
+
+// Shows the chosen adapter: its description as the caption of 分组框4 (cut
+// with an ellipsis when wider than the frame) and its five settings in the
+// address fields. With no adapter chosen the caption is cleared and the
+// fields stay as they are.
+void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Registry& registry);
+
+// Click on 修改_按钮: writes the five fields into the chosen adapter's
+// interface key, then disables and enables the adapter with devcon (hidden,
+// each bounded by kRestartTimeoutMs, window messages processed meanwhile,
+// 修改_按钮 disabled), reporting in 状态_标签.
+void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services);
+
+// Click on a preset radio: fills and locks the two DNS fields.
+void choosePreset(ui::Form& main, const DnsPreset& preset);
+
+// Binds the panel's handlers: 修改_按钮, 刷新_按钮, the presets and the
+// selection of 网卡信息_组合框. `lists` and the services outlive the window.
+void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& services);
+
+}  // namespace adapter

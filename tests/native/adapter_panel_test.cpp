@@ -1,0 +1,382 @@
+// The adapter panel's handlers over the in-memory main window: the list
+// and its selection, the fields, the apply with its restart and status
+// texts, the DNS presets, and the wiring into the application.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "adapter/panel.h"
+#include "fakes.h"
+#include "resources/layouts.h"
+#include "shell/app.h"
+
+using platform::RegistryType;
+using namespace std::string_literals;
+
+namespace {
+
+// Records each command with what the panel showed while it ran, and plays
+// the command's outcome.
+struct ObservingRunner : platform::Runner {
+    struct Call {
+        std::string commandLine;
+        platform::RunOptions options;
+        std::string status;
+        bool applyEnabled;
+        size_t repaints;
+    };
+    ui::MemoryForm* form = nullptr;
+    std::vector<Call> calls;
+    std::vector<platform::RunResult> results;   // consumed in order; success when empty
+    std::function<void()> whileRunning;
+    platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
+        calls.push_back({std::string(commandLine), options, form->text("状态_标签"), form->enabled("修改_按钮"),
+                         form->repaints.size()});
+        if (whileRunning) whileRunning();
+        if (results.empty()) return {true, true, 0};
+        auto r = results.front();
+        results.erase(results.begin());
+        return r;
+    }
+};
+
+std::string entryKey(int i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "%04d", i);
+    return std::string(adapter::kClassKey) + name;
+}
+
+std::string interfaceKey(std::string_view id) { return std::string(adapter::kInterfacesKey) + std::string(id); }
+
+void addAdapter(MemoryRegistry& reg, int i, std::string_view desc, std::string_view id, std::string_view device) {
+    const std::string key = entryKey(i);
+    reg.put(key + "\\Linkage", "UpperBind", RegistryType::MultiString, "Tcpip\0\0"s);
+    reg.putText(key + "\\Ndi\\Interfaces", "LowerRange", "ethernet");
+    reg.putText(key, "DriverDesc", desc);
+    reg.putText(key, "NetCfgInstanceId", id);
+    reg.putText(key, "MatchingDeviceId", device);
+}
+
+void addSettings(MemoryRegistry& reg, std::string_view id, std::string_view ip, std::string_view dns) {
+    const std::string key = interfaceKey(id);
+    reg.putDword(key, "EnableDHCP", 0);
+    reg.put(key, "IPAddress", RegistryType::MultiString, std::string(ip) + "\0\0"s);
+    reg.put(key, "SubnetMask", RegistryType::MultiString, "255.255.255.0\0\0"s);
+    reg.put(key, "DefaultGateway", RegistryType::MultiString, "192.168.1.1\0\0"s);
+    reg.putText(key, "NameServer", dns);
+}
+
+struct AdapterPanel : ::testing::Test {
+    ui::MemoryForm form{layouts::mainWindow()};
+    MemoryRegistry reg;
+    ObservingRunner runner;
+    ScriptedDialogs dialogs;
+    adapter::AdapterLists lists;
+    int selectedEvents = 0;
+
+    void SetUp() override {
+        runner.form = &form;
+        adapter::bindAdapterPanel(form, lists, {reg, runner, dialogs});
+        form.on("网卡信息_组合框", ui::Event::Selected, [this](ui::EventArgs&) { ++selectedEvents; });
+    }
+    void twoAdapters() {
+        addAdapter(reg, 0, "Adapter A", "{A}", "PCI\\VEN_8086&DEV_100E");
+        addAdapter(reg, 1, "Adapter B", "{B}", "PCI\\VEN_10EC&DEV_8139");
+        addSettings(reg, "{A}", "10.0.0.2", "1.1.1.1,1.0.0.1");
+        addSettings(reg, "{B}", "192.168.1.10", "8.8.8.8");
+    }
+    std::vector<std::string> fields() const {
+        std::vector<std::string> out;
+        for (auto f : adapter::kFields) out.push_back(form.text(f));
+        return out;
+    }
+    std::vector<std::string> items() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < form.itemCount("网卡信息_组合框"); ++i)
+            out.push_back(form.itemText("网卡信息_组合框", i, 0) + "=" +
+                          std::to_string(form.itemValue("网卡信息_组合框", i)));
+        return out;
+    }
+    int checkedOptions() const {
+        int n = 0;
+        for (auto& p : adapter::kPresets) n += form.checked(p.option);
+        return n;
+    }
+};
+
+using Strings = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(AdapterPanel, RefreshSelectsTheSecondAdapterQuietlyAndShowsIt) {
+    twoAdapters();
+    adapter::刷新网卡列表(form, lists, reg);
+    EXPECT_EQ(items(), (Strings{"Adapter A=1", "Adapter B=2"}));
+    EXPECT_EQ(form.selection("网卡信息_组合框"), 1);
+    EXPECT_EQ(selectedEvents, 0);
+    EXPECT_EQ(fields(), (Strings{"192.168.1.10", "255.255.255.0", "192.168.1.1", "8.8.8.8", ""}));
+    EXPECT_EQ(form.text("分组框4"), "Adapter B");
+    EXPECT_EQ(reg.openKeys, 0);
+
+    // The user chooses the first one: its settings and its name.
+    form.select("网卡信息_组合框", 0);
+    EXPECT_EQ(fields(), (Strings{"10.0.0.2", "255.255.255.0", "192.168.1.1", "1.1.1.1", "1.0.0.1"}));
+    EXPECT_EQ(form.text("分组框4"), "Adapter A");
+
+    // The entry's value, not its position, names the adapter.
+    form.clearItems("网卡信息_组合框");
+    form.addItem("网卡信息_组合框", "x", 2, -1);
+    form.select("网卡信息_组合框", 0);
+    EXPECT_EQ(form.text("IP编辑框1"), "192.168.1.10");
+    // A value that names no adapter reads nothing.
+    form.clearItems("网卡信息_组合框");
+    form.addItem("网卡信息_组合框", "x", 3, -1);
+    form.setText("IP编辑框1", "7.7.7.7");
+    form.select("网卡信息_组合框", 0);
+    EXPECT_EQ(form.text("IP编辑框1"), "7.7.7.7");
+    EXPECT_EQ(form.text("分组框4"), "");
+    // Both lists keep the panel out of sight.
+    EXPECT_FALSE(form.visible("网卡信息_组合框"));
+    EXPECT_FALSE(form.visible("标签6"));
+}
+
+TEST_F(AdapterPanel, OneAdapterIsSelectedAndNoneLeavesTheFieldsAlone) {
+    addAdapter(reg, 0, "Only", "{O}", "dev");
+    reg.putDword(interfaceKey("{O}"), "EnableDHCP", 1);
+    for (auto f : adapter::kFields) form.setText(f, "9.9.9.9");
+    adapter::刷新网卡列表(form, lists, reg);
+    EXPECT_EQ(form.selection("网卡信息_组合框"), 0);
+    EXPECT_EQ(form.text("分组框4"), "Only");
+    // DHCP: five blank fields.
+    EXPECT_EQ(fields(), Strings(5, ""));
+
+    reg.keys.clear();
+    for (auto f : adapter::kFields) form.setText(f, "9.9.9.9");
+    adapter::刷新网卡列表(form, lists, reg);
+    EXPECT_EQ(form.itemCount("网卡信息_组合框"), 0);
+    EXPECT_EQ(form.selection("网卡信息_组合框"), -1);
+    EXPECT_EQ(lists.size(), 0);
+    EXPECT_EQ(fields(), Strings(5, "9.9.9.9"));
+    EXPECT_EQ(form.text("分组框4"), "");
+}
+
+TEST_F(AdapterPanel, ADescriptionWiderThanTheFrameIsCutAtACharacter) {
+    // The in-memory font: 6 pixels a byte; the frame is 230 wide.
+    const std::string fits(206 / 6, 'x');
+    // 31 bytes and the ellipsis fit; a byte-wise cut would split 千.
+    const std::string wide = std::string(30, 'a') + "千兆网络适配器";
+    addAdapter(reg, 0, fits, "{A}", "dev");
+    addAdapter(reg, 1, wide, "{B}", "dev");
+    adapter::刷新网卡列表(form, lists, reg);
+    EXPECT_EQ(form.text("分组框4"), std::string(30, 'a') + "…");
+    // The list keeps the whole description.
+    EXPECT_EQ(form.itemText("网卡信息_组合框", 1, 0), wide);
+    form.select("网卡信息_组合框", 0);
+    EXPECT_EQ(form.text("分组框4"), fits);
+}
+
+TEST_F(AdapterPanel, FieldsTakeTheFirstLineOfMultiStringsAndTheFirstAddressOfAText) {
+    addAdapter(reg, 0, "A", "{A}", "dev");
+    addSettings(reg, "{A}", "192.168.1.10\0"s "192.168.1.11", "8.8.8.8 8.8.4.4,1.2.3.4");
+    reg.put(interfaceKey("{A}"), "SubnetMask", RegistryType::MultiString, "\0\0"s);
+    reg.put(interfaceKey("{A}"), "DefaultGateway", RegistryType::MultiString, "300.1.1.1\0\0"s);
+    adapter::刷新网卡列表(form, lists, reg);
+    EXPECT_EQ(fields(), (Strings{"192.168.1.10", "", "", "8.8.8.8", "1.2.3.4"}));
+}
+
+TEST_F(AdapterPanel, RefreshButtonRebuildsWithoutDuplicatesAndUnlocksTheDnsFields) {
+    twoAdapters();
+    adapter::刷新网卡列表(form, lists, reg);
+    form.click("单选框1");
+    EXPECT_FALSE(form.enabled("IP编辑框4"));
+    form.click("刷新_按钮");
+    form.click("刷新_按钮");
+    EXPECT_EQ(items(), (Strings{"Adapter A=1", "Adapter B=2"}));
+    EXPECT_EQ(lists.size(), 2);
+    EXPECT_EQ(lists.设备标识表.size(), 2u);
+    EXPECT_TRUE(form.enabled("IP编辑框4"));
+    EXPECT_TRUE(form.enabled("IP编辑框5"));
+    // The stored servers again; the option stays chosen.
+    EXPECT_EQ(form.text("IP编辑框4"), "8.8.8.8");
+    EXPECT_EQ(form.text("IP编辑框5"), "");
+    EXPECT_TRUE(form.checked("单选框1"));
+    EXPECT_EQ(selectedEvents, 0);
+}
+
+TEST_F(AdapterPanel, PresetsFillAndLockTheDnsFieldsWithOneOptionChosen) {
+    twoAdapters();
+    adapter::刷新网卡列表(form, lists, reg);
+    EXPECT_EQ(checkedOptions(), 0);
+    form.click("单选框1");
+    EXPECT_EQ(form.text("IP编辑框4"), "8.8.8.8");
+    EXPECT_EQ(form.text("IP编辑框5"), "8.8.4.4");
+    EXPECT_FALSE(form.enabled("IP编辑框4"));
+    EXPECT_FALSE(form.enabled("IP编辑框5"));
+    EXPECT_TRUE(form.enabled("IP编辑框3"));
+    form.click("单选框3");
+    EXPECT_EQ(form.text("IP编辑框4"), "221.10.251.197");
+    EXPECT_EQ(form.text("IP编辑框5"), "119.6.6.6");
+    EXPECT_TRUE(form.checked("单选框3"));
+    EXPECT_EQ(checkedOptions(), 1);
+    const std::pair<const char*, Strings> steps[] = {
+        {"单选框2", {"61.139.2.69", "202.98.96.68"}},
+        {"单选框4", {"211.98.2.4", "211.98.4.1"}},
+        {"单选框1", {"8.8.8.8", "8.8.4.4"}},
+    };
+    for (auto& [option, dns] : steps) {
+        // The handler itself sets the choice, whatever the control did.
+        for (auto& p : adapter::kPresets) form.setChecked(p.option, true);
+        form.fire(option, ui::Event::Click);
+        EXPECT_EQ(checkedOptions(), 1) << option;
+        EXPECT_TRUE(form.checked(option)) << option;
+        EXPECT_EQ((Strings{form.text("IP编辑框4"), form.text("IP编辑框5")}), dns) << option;
+    }
+    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(runner.calls.empty());
+
+    // A new selection refills the fields; they stay locked and chosen.
+    form.select("网卡信息_组合框", 0);
+    EXPECT_EQ(form.text("IP编辑框4"), "1.1.1.1");
+    EXPECT_FALSE(form.enabled("IP编辑框4"));
+    EXPECT_TRUE(form.checked("单选框1"));
+}
+
+TEST_F(AdapterPanel, ApplyWithoutAnAdapterOnlyAsks) {
+    adapter::刷新网卡列表(form, lists, reg);
+    form.setText("状态_标签", "before");
+    form.click("修改_按钮");
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, "请先选择网卡信息");
+    EXPECT_EQ(dialogs.shown[0].title, "提示");
+    EXPECT_EQ(dialogs.shown[0].icon, platform::Icon::Information);
+    EXPECT_EQ(dialogs.shown[0].buttons, platform::Buttons::Ok);
+    EXPECT_EQ(form.text("状态_标签"), "before");
+    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(runner.calls.empty());
+}
+
+TEST_F(AdapterPanel, ApplyWritesThenRestartsTheAdapterReportingEachStep) {
+    twoAdapters();
+    reg.putDword(interfaceKey("{B}"), "EnableDHCP", 1);
+    adapter::刷新网卡列表(form, lists, reg);
+    const char* typed[] = {"192.168.1.10", "255.255.255.0", "", "8.8.8.8", "8.8.4.4"};
+    for (int i = 0; i < 5; ++i) form.setText(adapter::kFields[i], typed[i]);
+    form.click("修改_按钮");
+
+    const std::string key = interfaceKey("{B}");
+    EXPECT_EQ(reg.get(key, "IPAddress")->data, "192.168.1.10\0\0"s);
+    EXPECT_EQ(reg.get(key, "SubnetMask")->data, "255.255.255.0\0\0"s);
+    EXPECT_EQ(reg.get(key, "DefaultGateway")->data, "\0\0"s);
+    EXPECT_EQ(reg.get(key, "NameServer")->data, "8.8.8.8,8.8.4.4\0"s);
+    EXPECT_EQ(reg.get(key, "EnableDHCP")->data, "\1\0\0\0"s);
+    EXPECT_EQ(reg.writes.size(), 4u);
+
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(runner.calls[0].commandLine, "cmd /c devcon disable \"PCI\\VEN_10EC&DEV_8139\"");
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
+    EXPECT_EQ(runner.calls[0].status, "正在禁用网络适配器...");
+    EXPECT_EQ(runner.calls[1].status, "正在启用网络适配器...");
+    for (auto& c : runner.calls) {
+        EXPECT_TRUE(c.options.wait);
+        EXPECT_EQ(c.options.mode, platform::WindowMode::Hidden);
+        EXPECT_EQ(c.options.timeoutMs, 60000u);
+        EXPECT_TRUE(c.options.pumpMessages);
+        EXPECT_FALSE(c.applyEnabled);
+    }
+    // Each progress text was painted before its command ran.
+    EXPECT_EQ(runner.calls[0].repaints, 1u);
+    EXPECT_EQ(runner.calls[1].repaints, 2u);
+    EXPECT_EQ(form.repaints, (Strings{"状态_标签", "状态_标签"}));
+    EXPECT_EQ(form.text("状态_标签"), "IP地址修改成功！");
+    EXPECT_TRUE(form.enabled("修改_按钮"));
+    // The fields keep what was typed.
+    EXPECT_EQ(form.text("IP编辑框3"), "");
+}
+
+TEST_F(AdapterPanel, AFailedOrUnfinishedRestartIsNotReportedAsSuccess) {
+    twoAdapters();
+    adapter::刷新网卡列表(form, lists, reg);
+    const std::vector<platform::RunResult> cases[] = {
+        {{true, true, 2}, {true, true, 0}},   // disable fails
+        {{true, true, 0}, {true, true, 1}},   // enable fails
+        {{true, false, 0}, {true, true, 0}},  // disable still running after 60 s
+        {{false, false, 0}, {false, false, 0}},   // devcon cannot start at all
+    };
+    int n = 0;
+    for (auto& results : cases) {
+        SCOPED_TRACE(n++);
+        runner.calls.clear();
+        runner.results = results;
+        form.click("修改_按钮");
+        // The enable runs even when the disable failed.
+        ASSERT_EQ(runner.calls.size(), 2u);
+        EXPECT_EQ(form.text("状态_标签"), "IP地址已写入，但重启网卡失败！");
+        EXPECT_TRUE(form.enabled("修改_按钮"));
+    }
+    runner.results.clear();
+    form.click("修改_按钮");
+    EXPECT_EQ(form.text("状态_标签"), "IP地址修改成功！");
+}
+
+TEST_F(AdapterPanel, AFailedWriteStopsBeforeTheRestart) {
+    twoAdapters();
+    adapter::刷新网卡列表(form, lists, reg);
+    reg.failSetOf = "DefaultGateway";
+    form.click("修改_按钮");
+    EXPECT_EQ(form.text("状态_标签"), "IP地址修改失败！");
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_TRUE(form.enabled("修改_按钮"));
+    EXPECT_EQ(reg.writes.size(), 2u);
+
+    // Without the right to write (no administrator), the key does not open.
+    reg.failSetOf.clear();
+    reg.writes.clear();
+    reg.readOnly.insert(MemoryRegistry::fold(interfaceKey("{B}")));
+    form.setText("状态_标签", "");
+    form.click("修改_按钮");
+    EXPECT_EQ(form.text("状态_标签"), "IP地址修改失败！");
+    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(runner.calls.empty());
+}
+
+TEST_F(AdapterPanel, ClicksAndRefreshesWhileDevconRunsDoNotDisturbTheApply) {
+    twoAdapters();
+    adapter::刷新网卡列表(form, lists, reg);
+    form.click("单选框2");
+    // While the disable runs the user clicks 修改 again (a queued click) and
+    // 刷新, which empties the lists: the second command still names the
+    // adapter being changed and no second apply starts.
+    runner.whileRunning = [&] {
+        runner.whileRunning = nullptr;
+        form.fire("修改_按钮", ui::Event::Click);
+        reg.keys.erase(MemoryRegistry::fold(entryKey(0) + "\\Linkage"));
+        form.click("刷新_按钮");
+    };
+    form.click("修改_按钮");
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
+    EXPECT_EQ(reg.get(interfaceKey("{B}"), "NameServer")->data, "61.139.2.69,202.98.96.68\0"s);
+    EXPECT_EQ(form.text("状态_标签"), "IP地址修改成功！");
+    EXPECT_EQ(lists.size(), 0);
+}
+
+TEST(AdapterPanelInApp, StartUpFillsThePanelAndItsButtonsWork) {
+    TestServices t;
+    addAdapter(t.registry, 0, "Wired", "{W}", "ROOT\\NET\\0000");
+    addSettings(t.registry, "{W}", "172.16.0.9", "9.9.9.9,149.112.112.112");
+    shell::App app(t.services);
+    ui::Form* main = app.openMainWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(app.state().adapters.网卡描述表, (Strings{"Wired"}));
+    EXPECT_EQ(main->text("分组框4"), "Wired");
+    EXPECT_EQ(main->text("IP编辑框1"), "172.16.0.9");
+    EXPECT_EQ(main->text("IP编辑框5"), "149.112.112.112");
+
+    main->setText("IP编辑框1", "172.16.0.10");
+    static_cast<ui::MemoryForm*>(main)->click("修改_按钮");
+    EXPECT_EQ(t.registry.get(interfaceKey("{W}"), "IPAddress")->data, "172.16.0.10\0\0"s);
+    ASSERT_EQ(t.runner.calls.size(), 2u);
+    EXPECT_EQ(t.runner.calls[0].commandLine, "cmd /c devcon disable \"ROOT\\NET\\0000\"");
+    EXPECT_EQ(main->text("状态_标签"), "IP地址修改成功！");
+}

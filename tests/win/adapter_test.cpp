@@ -1,0 +1,422 @@
+// The adapter panel against Wine's real registry, real processes and the
+// real main window. The test writes its own adapter entries under the
+// network adapter class key and its own interface keys, and removes them
+// again. devcon is a copy of the logging stand-in: on PATH behind the real
+// command interpreter (so the exit code travels through cmd /c), or the
+// stand-in plays cmd.exe itself beside this binary (so its log shows the
+// exact command line and window mode the tool started).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "adapter/panel.h"
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_form.h"
+#include "resources/layouts.h"
+
+using namespace std::string_literals;
+using platform::RegistryType;
+using win32::narrow;
+using win32::widen;
+
+namespace {
+
+const std::string kIdA = "{4B0A7E21-9C3D-4F6E-8A5B-1C2D3E4F5A60}";
+const std::string kIdB = "{4B0A7E21-9C3D-4F6E-8A5B-1C2D3E4F5A61}";
+const std::string kDeviceA = "PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086";
+const std::string kDeviceB = "ROOT\\KORVAN\\0001";
+const std::string kDescB = "Korvan 测试网卡 B";
+
+std::wstring binaryDir() {
+    wchar_t buf[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 4);
+    std::wstring path(buf, n);
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string readAll(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string out;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    CloseHandle(f);
+    return out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream s(text);
+    for (std::string line; std::getline(s, line);) out.push_back(line);
+    return out;
+}
+
+std::string windowText(HWND h) {
+    wchar_t buf[1024] = {};
+    SendMessageW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf));
+    return narrow(buf);
+}
+
+// The address a SysIPAddress32 shows, "" when all four parts are blank.
+std::string ipText(HWND h) {
+    DWORD a = 0;
+    if (SendMessageW(h, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&a)) == 0) return {};
+    return std::to_string(FIRST_IPADDRESS(a)) + "." + std::to_string(SECOND_IPADDRESS(a)) + "." +
+           std::to_string(THIRD_IPADDRESS(a)) + "." + std::to_string(FOURTH_IPADDRESS(a));
+}
+
+// --- registry set-up through the plain API, independent of the tool's code ---
+
+std::string classKey() {
+    std::string k(adapter::kClassKey);
+    k.pop_back();   // the trailing backslash
+    return k;
+}
+std::string entryKey(int i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "%04d", i);
+    return classKey() + "\\" + name;
+}
+std::string interfaceKey(const std::string& id) { return std::string(adapter::kInterfacesKey) + id; }
+
+bool keyExists(const std::string& path) {
+    HKEY h;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
+void put(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size) {
+    HKEY h;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                              nullptr),
+              ERROR_SUCCESS)
+        << path;
+    ASSERT_EQ(RegSetValueExW(h, widen(name).c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(h);
+}
+// A string type with the characters of `text` (zeros included) as stored.
+void putText(const std::string& path, const std::string& name, DWORD type, const std::string& text) {
+    std::wstring w = widen(text);
+    put(path, name, type, w.data(), static_cast<DWORD>(w.size() * sizeof(wchar_t)));
+}
+void putDword(const std::string& path, const std::string& name, DWORD v) { put(path, name, REG_DWORD, &v, 4); }
+
+// The value's bytes as the ANSI functions return them.
+std::string queryA(const std::string& path, const std::string& name, DWORD* type = nullptr) {
+    HKEY h;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
+    char buf[512];
+    DWORD size = sizeof buf, t = 0;
+    LONG rc = RegQueryValueExA(h, name.c_str(), nullptr, &t, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(h);
+    if (rc != ERROR_SUCCESS) return "<no value>";
+    if (type) *type = t;
+    return std::string(buf, size);
+}
+
+void addAdapter(int i, const std::string& lowerRange, const std::string& desc, const std::string& id,
+                const std::string& device) {
+    const std::string key = entryKey(i);
+    putText(key + "\\Linkage", "UpperBind", REG_MULTI_SZ, "Tcpip\0\0"s);
+    putText(key + "\\Ndi\\Interfaces", "LowerRange", REG_SZ, lowerRange + '\0');
+    putText(key, "DriverDesc", REG_SZ, desc + '\0');
+    putText(key, "NetCfgInstanceId", REG_SZ, id + '\0');
+    putText(key, "MatchingDeviceId", REG_SZ, device + '\0');
+}
+
+void addSettings(const std::string& id, DWORD dhcp, const std::string& ip, const std::string& dns) {
+    const std::string key = interfaceKey(id);
+    putDword(key, "EnableDHCP", dhcp);
+    putText(key, "IPAddress", REG_MULTI_SZ, ip + "\0\0"s);
+    putText(key, "SubnetMask", REG_MULTI_SZ, "255.255.255.0\0\0"s);
+    putText(key, "DefaultGateway", REG_MULTI_SZ, "10.1.1.1\0\0"s);
+    putText(key, "NameServer", REG_SZ, dns + '\0');
+}
+
+struct RecordingDialogs : platform::Dialogs {
+    std::vector<std::string> shown;
+    platform::Answer messageBox(const platform::MessageBoxSpec& s) override {
+        shown.emplace_back(s.text);
+        return platform::Answer::Ok;
+    }
+};
+
+class AdapterPanelWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Wine's prefix has no network adapter class entries; the test must
+        // not overwrite real ones. Entries left by an interrupted run of this
+        // test are its own and go.
+        const bool leftOver = queryA(entryKey(0), "NetCfgInstanceId") == kIdA + '\0';
+        if (leftOver) removeKeys();
+        ASSERT_FALSE(keyExists(entryKey(0))) << "adapter entries exist already; refusing to touch them";
+        m_createdClassKey = leftOver || !keyExists(classKey());
+        addAdapter(0, "ethernet", "Korvan Test Adapter A", kIdA, kDeviceA);
+        addAdapter(1, "wlan,ethernet", "Korvan Wireless", "{wireless}", "USB\\WLAN");
+        addAdapter(2, "ethernet", kDescB, kIdB, kDeviceB);
+        addSettings(kIdA, 0, "10.1.1.20", "1.1.1.1,1.0.0.1");
+        addSettings(kIdB, 0, "192.168.7.7\0"s "192.168.7.8", "9.9.9.9");
+
+        form = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+        ASSERT_TRUE(form->alive());
+        adapter::bindAdapterPanel(*form, lists, {registry, runner, dialogs});
+    }
+
+    void removeKeys() {
+        for (int i = 0; i <= 2; ++i) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(entryKey(i)).c_str());
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(entryKey(i)).c_str());
+        }
+        for (const std::string& id : {kIdA, kIdB}) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(interfaceKey(id)).c_str());
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(interfaceKey(id)).c_str());
+        }
+    }
+
+    void TearDown() override {
+        removeKeys();
+        if (m_createdClassKey) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
+        }
+        for (const wchar_t* name : {L"KORVAN_STANDIN_LOG", L"KORVAN_STANDIN_EXIT", L"KORVAN_STANDIN_HOLD"})
+            SetEnvironmentVariableW(name, nullptr);
+        if (!m_oldPath.empty()) SetEnvironmentVariableW(L"PATH", m_oldPath.c_str());
+        if (!m_tmp.empty()) {
+            for (const wchar_t* f : {L"\\devcon.exe", L"\\devcon.log", L"\\hold"}) DeleteFileW((m_tmp + f).c_str());
+            RemoveDirectoryW(m_tmp.c_str());
+        }
+    }
+
+    HWND unit(std::string_view name) { return form->unitHwnd(name); }
+    std::vector<std::string> fields() {
+        std::vector<std::string> out;
+        for (auto f : adapter::kFields) out.push_back(ipText(unit(f)));
+        return out;
+    }
+    void click(std::string_view name) { SendMessageW(unit(name), BM_CLICK, 0, 0); }
+    void setField(std::string_view name, BYTE a, BYTE b, BYTE c, BYTE d) {
+        SendMessageW(unit(name), IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
+    }
+
+    // A fresh temp folder holding a devcon.exe stand-in, put first on PATH;
+    // the stand-in logs to devcon.log there.
+    void devconOnPath() {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        m_tmp = std::wstring(tmp) + L"korvan_devcon_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(m_tmp.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), (m_tmp + L"\\devcon.exe").c_str(), FALSE));
+        wchar_t path[32768];
+        const DWORD n = GetEnvironmentVariableW(L"PATH", path, 32768);
+        m_oldPath.assign(path, n);
+        SetEnvironmentVariableW(L"PATH", (m_tmp + L";" + m_oldPath).c_str());
+        m_log = m_tmp + L"\\devcon.log";
+        SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", m_log.c_str());
+    }
+
+    win32::Win32Windows windows;
+    win32::Win32Form* form = nullptr;
+    win32::Win32Registry registry;
+    win32::Win32Runner runner;
+    RecordingDialogs dialogs;
+    adapter::AdapterLists lists;
+    bool m_createdClassKey = false;
+    std::wstring m_tmp, m_oldPath, m_log;
+};
+
+}  // namespace
+
+TEST(Win32Registry, TypedValuesRoundTripAsUtf8) {
+    const std::string key = "SOFTWARE\\KorvanTest\\" + std::to_string(GetCurrentProcessId());
+    putText(key, "text", REG_SZ, "网卡 Ω\0"s);
+    putText(key, "multi", REG_MULTI_SZ, "一\0two\0\0"s);
+    putDword(key, "number", 0x01020304);
+    SetEnvironmentVariableW(L"KORVAN_REG_TEST", L"展开");
+    putText(key, "expand", REG_EXPAND_SZ, "[%KORVAN_REG_TEST%]\0"s);
+
+    win32::Win32Registry reg;
+    EXPECT_FALSE(reg.open(platform::RegistryRoot::LocalMachine, key + "\\missing", platform::RegistryAccess::Read));
+    {
+        platform::RegistryKey k(reg, platform::RegistryRoot::LocalMachine, key, platform::RegistryAccess::ReadWrite);
+        ASSERT_TRUE(k);
+        auto v = k.query("text");
+        ASSERT_TRUE(v);
+        EXPECT_EQ(v->type, RegistryType::String);
+        EXPECT_EQ(v->data, "网卡 Ω\0"s);
+        EXPECT_EQ(k.query("multi")->data, "一\0two\0\0"s);
+        EXPECT_EQ(k.query("number")->data, "\4\3\2\1"s);
+        EXPECT_EQ(k.query("number")->type, RegistryType::Dword);
+        EXPECT_EQ(k.query("expand")->type, RegistryType::ExpandString);
+        EXPECT_EQ(k.query("expand")->data, "[展开]\0"s);
+        EXPECT_FALSE(k.query("absent"));
+
+        // Written as UTF-16, the ANSI functions see the tool's bytes.
+        EXPECT_TRUE(k.set("IPAddress", RegistryType::MultiString, "192.168.1.10\0\0"s));
+        EXPECT_TRUE(k.set("NameServer", RegistryType::String, "8.8.8.8,\0"s));
+        EXPECT_TRUE(k.set("raw", RegistryType::Binary, "\0\1\2"s));
+    }
+    DWORD type = 0;
+    EXPECT_EQ(queryA(key, "IPAddress", &type), "192.168.1.10\0\0"s);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(queryA(key, "NameServer", &type), "8.8.8.8,\0"s);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(queryA(key, "raw", &type), "\0\1\2"s);
+
+    // The helpers of the walk: any type exists, only strings read as text.
+    EXPECT_TRUE(platform::valueExists(reg, platform::RegistryRoot::LocalMachine, key + "\\number"));
+    EXPECT_FALSE(platform::valueExists(reg, platform::RegistryRoot::LocalMachine, key + "\\absent"));
+    EXPECT_EQ(platform::readTextValue(reg, platform::RegistryRoot::LocalMachine, key + "\\expand"), "[展开]");
+    EXPECT_EQ(platform::readTextValue(reg, platform::RegistryRoot::LocalMachine, key + "\\multi"), "");
+    SetEnvironmentVariableW(L"KORVAN_REG_TEST", nullptr);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(key).c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(key).c_str());
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KorvanTest");
+}
+
+TEST_F(AdapterPanelWine, ListFieldsCaptionAndPresetsInTheRealWindow) {
+    click("刷新_按钮");
+    HWND list = unit("网卡信息_组合框");
+    ASSERT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, 1, 0), 2);
+    EXPECT_EQ(windowText(unit("分组框4")), kDescB);
+    EXPECT_EQ(fields(), (std::vector<std::string>{"192.168.7.7", "255.255.255.0", "10.1.1.1", "9.9.9.9", ""}));
+    EXPECT_FALSE(IsWindowVisible(list));
+
+    // The selection event of the list (the user's choice) shows adapter A.
+    SendMessageW(list, CB_SETCURSEL, 0, 0);
+    SendMessageW(form->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(windowText(unit("分组框4")), "Korvan Test Adapter A");
+    EXPECT_EQ(fields(), (std::vector<std::string>{"10.1.1.20", "255.255.255.0", "10.1.1.1", "1.1.1.1", "1.0.0.1"}));
+
+    // Presets: the pair, locked, one option checked.
+    click("单选框2");
+    click("单选框4");
+    EXPECT_EQ(ipText(unit("IP编辑框4")), "211.98.2.4");
+    EXPECT_EQ(ipText(unit("IP编辑框5")), "211.98.4.1");
+    EXPECT_FALSE(IsWindowEnabled(unit("IP编辑框4")));
+    EXPECT_FALSE(IsWindowEnabled(unit("IP编辑框5")));
+    int checked = 0;
+    for (auto& p : adapter::kPresets) checked += SendMessageW(unit(p.option), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    EXPECT_EQ(checked, 1);
+    EXPECT_EQ(SendMessageW(unit("单选框4"), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    // 刷新: the same two entries, adapter B again, the DNS fields editable.
+    click("刷新_按钮");
+    EXPECT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(ipText(unit("IP编辑框4")), "9.9.9.9");
+    EXPECT_TRUE(IsWindowEnabled(unit("IP编辑框4")));
+    EXPECT_TRUE(IsWindowEnabled(unit("IP编辑框5")));
+    EXPECT_EQ(SendMessageW(unit("单选框4"), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+// Set by the timer callback below, which can only run if the window's
+// messages are processed while devcon runs.
+struct DuringRestart {
+    HWND apply = nullptr, status = nullptr;
+    std::wstring hold;
+    bool seen = false, applyEnabled = true;
+    std::string status0;
+} g_during;
+
+TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) {
+    // A stand-in cmd.exe left beside this binary by other tests would take
+    // the place of the real interpreter.
+    DeleteFileW((binaryDir() + L"\\cmd.exe").c_str());
+    ASSERT_FALSE(fileExists(binaryDir() + L"\\cmd.exe"));
+    devconOnPath();
+    click("刷新_按钮");
+    putDword(interfaceKey(kIdB), "EnableDHCP", 1);
+    setField("IP编辑框1", 192, 168, 1, 10);
+    setField("IP编辑框2", 255, 255, 255, 0);
+    SendMessageW(unit("IP编辑框3"), IPM_CLEARADDRESS, 0, 0);
+    click("单选框1");
+
+    // devcon holds until the hold file appears; a timer of this thread
+    // creates it, after looking at the panel.
+    g_during = {};
+    g_during.apply = unit("修改_按钮");
+    g_during.status = unit("状态_标签");
+    g_during.hold = m_tmp + L"\\hold";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", g_during.hold.c_str());
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        g_during.seen = true;
+        g_during.applyEnabled = IsWindowEnabled(g_during.apply);
+        g_during.status0 = windowText(g_during.status);
+        HANDLE f = CreateFileW(g_during.hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(f);
+    });
+    click("修改_按钮");
+    EXPECT_TRUE(g_during.seen) << "no message was processed while devcon ran";
+    EXPECT_FALSE(g_during.applyEnabled);
+    EXPECT_EQ(g_during.status0, "正在禁用网络适配器...");
+    EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改成功！");
+    EXPECT_TRUE(IsWindowEnabled(unit("修改_按钮")));
+
+    const std::string key = interfaceKey(kIdB);
+    DWORD type = 0;
+    EXPECT_EQ(queryA(key, "IPAddress", &type), "192.168.1.10\0\0"s);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    EXPECT_EQ(queryA(key, "SubnetMask"), "255.255.255.0\0\0"s);
+    EXPECT_EQ(queryA(key, "DefaultGateway"), "\0\0"s);
+    EXPECT_EQ(queryA(key, "NameServer", &type), "8.8.8.8,8.8.4.4\0"s);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(queryA(key, "EnableDHCP"), "\1\0\0\0"s);
+
+    // devcon was reached twice, with the device identifier intact.
+    auto log = lines(readAll(m_log));
+    ASSERT_EQ(log.size(), 2u) << readAll(m_log);
+    EXPECT_NE(log[0].find("disable \"" + kDeviceB + "\""), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("enable \"" + kDeviceB + "\""), std::string::npos) << log[1];
+    EXPECT_EQ(log[0].rfind("devcon\t", 0), 0u) << log[0];
+
+    // devcon fails: the values are written, the status says the restart failed.
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"2");
+    setField("IP编辑框1", 192, 168, 1, 11);
+    click("修改_按钮");
+    EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
+    EXPECT_EQ(queryA(key, "IPAddress"), "192.168.1.11\0\0"s);
+    EXPECT_EQ(lines(readAll(m_log)).size(), 4u);
+
+    // No interface key: nothing is run.
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(key).c_str());
+    click("修改_按钮");
+    EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改失败！");
+    EXPECT_EQ(lines(readAll(m_log)).size(), 4u);
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHidden) {
+    // The stand-in as cmd.exe: its log holds the whole command line.
+    const std::wstring cmd = binaryDir() + L"\\cmd.exe";
+    ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), cmd.c_str(), FALSE));
+    devconOnPath();
+    click("刷新_按钮");
+    SendMessageW(unit("网卡信息_组合框"), CB_SETCURSEL, 0, 0);   // adapter A, without the event
+    click("修改_按钮");
+    auto log = lines(readAll(m_log));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "cmd\tsw=0\tcmd /c devcon disable \"" + kDeviceA + "\"");
+    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /c devcon enable \"" + kDeviceA + "\"");
+    EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改成功！");
+    EXPECT_EQ(queryA(interfaceKey(kIdA), "NameServer"), "9.9.9.9,\0"s);   // B's fields, A's key
+
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"1");
+    click("修改_按钮");
+    EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
+    DeleteFileW(cmd.c_str());
+}
