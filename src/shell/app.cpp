@@ -23,7 +23,7 @@ std::string truncateChars(std::string_view utf8, size_t maxChars) {
 }
 
 App::App(Services& services)
-    : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {}
+    : services_(services), state_(std::make_unique<ProgramState>(services)), about_(services) {}
 
 App::~App() { state_.reset(); }
 

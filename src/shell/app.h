@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "http/http_class.h"
 #include "shell/about.h"
 #include "shell/services.h"
 #include "ui/form.h"
@@ -17,6 +18,8 @@ namespace shell {
 // released by the exit routine (App's destructor) after the last window
 // has closed. The subsystems add their records here.
 struct ProgramState {
+    explicit ProgramState(Services& services) : http(services.httpTransport) {}
+    http::HTTP类 http;   // the one request object of the run
 };
 
 using FormStep = std::function<void(ui::Form&)>;

@@ -4,6 +4,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/http.h"
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -18,6 +19,8 @@ struct Services {
     platform::System& system;
     platform::Files& files;
     platform::Shell& shell;
+    platform::HttpGet& httpGet;              // the shared GET of the service pages
+    platform::HttpTransport& httpTransport;  // under HTTP类
 };
 
 }  // namespace shell

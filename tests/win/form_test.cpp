@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/win32/http_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
@@ -344,7 +345,9 @@ TEST(Startup, MainWindowOpensAt563x543AndTheLastCloseEndsTheLoop) {
     win32::Win32System system;
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32HttpGet httpGet;
+    win32::Win32HttpTransport httpTransport;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, httpGet, httpTransport};
     shell::App app(services);
     // Dismiss the splash with a click as soon as it shows.
     SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {

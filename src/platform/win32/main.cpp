@@ -5,9 +5,11 @@
 
 #include <memory>
 
+#include "platform/win32/http_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/win32_form.h"
 #include "shell/app.h"
+#include "shell/web_startup.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32Windows windows;
@@ -16,11 +18,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::Win32System system;
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen};
+    win32::Win32HttpGet httpGet;
+    win32::Win32HttpTransport httpTransport([&windows] { windows.pump(); });
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, httpGet, httpTransport};
 
     int code = 0;
     {
         auto app = std::make_unique<shell::App>(services);
+        shell::WebStartup web(httpGet, app->state().http, dialogs);
+        web.bind(app->steps());
         app->openMainWindow();
         code = windows.run();
     }
