@@ -252,6 +252,9 @@ TEST_F(StartupTest, FixturePagesFillThePanelsAndTheNoticeTextShows) {
     EXPECT_EQ(requestsFor("/e/tt.htm"), 1);
     EXPECT_EQ(requestsFor("/e/gg.htm"), 2);
     DestroyWindow(main->hwnd());
+    MSG m;   // the quit posted when the last window went
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
 }
 
 TEST_F(StartupTest, AVersionWithALineBreakIsNewAndTheNoticePageIsNotFetched) {
@@ -270,4 +273,7 @@ TEST_F(StartupTest, AVersionWithALineBreakIsNewAndTheNoticePageIsNotFetched) {
     EXPECT_EQ(main->text("编辑框3"), "无法获取地理位置信息");
     EXPECT_EQ(main->text("标签3"), "\r\n你的地理位置为：【】");
     DestroyWindow(main->hwnd());
+    MSG m;   // the quit posted when the last window went
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
 }
