@@ -43,3 +43,4 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 enable_testing()
 include(${CMAKE_CURRENT_SOURCE_DIR}/tests/win/tests.cmake)
+include(${CMAKE_CURRENT_SOURCE_DIR}/bench/bench.cmake)

@@ -27,7 +27,7 @@ std::string truncateChars(std::string_view utf8, size_t maxChars) {
 }
 
 App::App(Services& services)
-    : services_(services), state_(std::make_unique<ProgramState>()), about_(services) {
+    : services_(services), state_(std::make_unique<ProgramState>(services)), about_(services) {
     // Closing the main window removes the console runner's scratch files.
     steps_.canClose = [this](ui::Form&) { tools::cleanUpScratch(services_.files, state_->scratch); };
     steps_.refreshAdapters = [this](ui::Form& main) {

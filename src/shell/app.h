@@ -8,6 +8,7 @@
 #include <string>
 
 #include "adapter/settings.h"
+#include "http/http_class.h"
 #include "shell/about.h"
 #include "shell/services.h"
 #include "tools/console_runner.h"
@@ -19,6 +20,8 @@ namespace shell {
 // released by the exit routine (App's destructor) after the last window
 // has closed. The subsystems add their records here.
 struct ProgramState {
+    explicit ProgramState(Services& services) : http(services.httpTransport) {}
+    http::HTTP类 http;   // the one request object of the run
     tools::ScratchRecord scratch;   // scratch files the console runner wrote
     adapter::AdapterLists adapters;   // 网卡描述表, 网卡实例表, 设备标识表
 };

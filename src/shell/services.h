@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/http.h"
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -22,6 +23,8 @@ struct Services {
     platform::Files& files;
     platform::Shell& shell;
     platform::Registry& registry;
+    platform::HttpGet& httpGet;              // the shared GET of the service pages
+    platform::HttpTransport& httpTransport;  // under HTTP类
     // Set after construction; a feature whose service is absent stays inert
     // (the runner's copy button, the whois browser).
     platform::Clipboard* clipboard = nullptr;

@@ -203,7 +203,7 @@ TEST(ConsoleRunnerApp, ClosingTheMainWindowCleansUpOnlyOwnScratchFiles) {
         bool remove(std::string_view p) override { return !locked && MemoryFiles::remove(p); }
     } files;
     TestServices t;
-    shell::Services services{t.windows, t.runner, t.dialogs, t.system, files, t.shell, t.registry};
+    shell::Services services{t.windows, t.runner, t.dialogs, t.system, files, t.shell, t.registry, t.http, t.transport};
     shell::App app(services);
     auto* main = static_cast<ui::MemoryForm*>(app.openMainWindow());
     ASSERT_NE(main, nullptr);

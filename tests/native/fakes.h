@@ -10,6 +10,7 @@
 #include "platform/clipboard.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/http.h"
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
@@ -125,6 +126,56 @@ struct RecordingBrowsers : platform::Browsers {
     }
 };
 
+// Pages by URL; a URL without a page fails. Records every GET started, in
+// order, and how many results were taken.
+struct ScriptedHttp : platform::HttpGet {
+    std::map<std::string, platform::Fetched> pages;
+    std::vector<std::string> started;
+    int taken = 0;
+    void page(const std::string& url, std::string body) {
+        pages[url] = {platform::FetchEnd::Complete, std::move(body)};
+    }
+    struct Pending : platform::PendingGet {
+        ScriptedHttp& owner;
+        platform::Fetched result;
+        Pending(ScriptedHttp& o, platform::Fetched r) : owner(o), result(std::move(r)) {}
+        platform::Fetched take() override {
+            ++owner.taken;
+            return result;
+        }
+    };
+    std::unique_ptr<platform::PendingGet> start(std::string_view url) override {
+        started.emplace_back(url);
+        auto it = pages.find(std::string(url));
+        return std::make_unique<Pending>(*this, it == pages.end() ? platform::Fetched{} : it->second);
+    }
+};
+
+// Answers every request with `reply`, recording what was asked.
+struct RecordingTransport : platform::HttpTransport {
+    struct Request {
+        std::string agent, proxy, host, method, path, headers, body;
+        int port;
+    };
+    struct SetCookie {
+        std::string url, name, value;
+        bool operator==(const SetCookie&) const = default;
+    };
+    std::vector<Request> requests;
+    std::vector<SetCookie> cookies;
+    int pumps = 0;
+    platform::HttpReply reply;
+    platform::HttpReply exchange(const platform::HttpExchange& r) override {
+        requests.push_back({std::string(r.agent), std::string(r.proxy), std::string(r.host), std::string(r.method),
+                            std::string(r.path), std::string(r.headers), std::string(r.body), r.port});
+        return reply;
+    }
+    void setCookie(std::string_view url, std::string_view name, std::string_view value) override {
+        cookies.push_back({std::string(url), std::string(name), std::string(value)});
+    }
+    void letMessagesThrough() override { ++pumps; }
+};
+
 // All doubles together, wired into a Services record.
 struct TestServices {
     ui::MemoryWindows windows;
@@ -134,7 +185,9 @@ struct TestServices {
     MemoryFiles files;
     RecordingShell shell;
     MemoryRegistry registry;
-    shell::Services services{windows, runner, dialogs, system, files, shell, registry};
+    ScriptedHttp http;
+    RecordingTransport transport;
+    shell::Services services{windows, runner, dialogs, system, files, shell, registry, http, transport};
     RecordingClipboard clipboard;
     RecordingBrowsers browsers;
     TestServices() {

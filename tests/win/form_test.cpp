@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/win32/http_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "test_util.h"
 #include "platform/win32/registry_win32.h"
@@ -109,8 +110,11 @@ TEST_F(MainWindowTest, EveryUnitIsARealStandardControlInItsPlace) {
     // The flat buttons are standard push buttons; the group box is a frame.
     EXPECT_EQ(GetWindowLongW(unit("超级按钮2"), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
     EXPECT_EQ(GetWindowLongW(unit("分组框4"), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
-    // The ticker label lives inside the canvas, which clips it.
-    EXPECT_EQ(GetParent(unit("标签11")), unit("画板1"));
+    // The ticker label is painted by the canvas, which clips it: no window
+    // of its own, its text kept by the form.
+    EXPECT_EQ(unit("标签11"), nullptr);
+    form->setText("标签11", "公告");
+    EXPECT_EQ(form->text("标签11"), "公告");
     // The browser sits inside its clipping frame at negative offsets.
     HWND frame = unit("分组框9");
     EXPECT_EQ(GetParent(unit("超文本浏览框1")), frame);
@@ -334,7 +338,9 @@ TEST(Startup, MainWindowOpensAt563x543AndTheLastCloseEndsTheLoop) {
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
     win32::Win32Registry registry;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
+    win32::Win32HttpGet httpGet;
+    win32::Win32HttpTransport httpTransport;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry, httpGet, httpTransport};
     shell::App app(services);
     // Dismiss the splash with a click as soon as it shows.
     SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {

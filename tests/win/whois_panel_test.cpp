@@ -14,6 +14,7 @@
 
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/http_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
@@ -76,7 +77,9 @@ struct WhoisPanel : ::testing::Test {
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
     win32::Win32Registry registry;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
+    win32::Win32HttpGet httpGet;
+    win32::Win32HttpTransport httpTransport;
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry, httpGet, httpTransport};
     std::unique_ptr<shell::App> app;
     win32::Win32Form* main = nullptr;
 

@@ -8,6 +8,7 @@
 
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
+#include "platform/win32/http_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -15,6 +16,7 @@
 #include "resources/layouts.h"
 #include "shell/app.h"
 #include "shell/skin.h"
+#include "shell/web_startup.h"
 
 namespace {
 
@@ -26,7 +28,9 @@ int run() {
     win32::Win32Files files;
     win32::Win32Shell shellOpen;
     win32::Win32Registry registry;
-    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry};
+    win32::Win32HttpGet httpGet;
+    win32::Win32HttpTransport httpTransport([&windows] { windows.pump(); });
+    shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry, httpGet, httpTransport};
     win32::Win32Clipboard clipboard;
     win32::Win32Browsers browsers;
     services.clipboard = &clipboard;
@@ -41,6 +45,8 @@ int run() {
         steps.attachSkin = [&](ui::Form&) { skin.attach(); };
         steps.effectMenu = [&](ui::Form& main) { skin.switchEffect(main, layouts::kMenuEffect); };
         steps.destroyed = [&](ui::Form&) { skin.remove(); };
+        shell::WebStartup web(httpGet, app->state().http, dialogs);
+        web.bind(app->steps());
         app->openMainWindow();
         code = windows.run();
     }

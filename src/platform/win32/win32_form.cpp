@@ -123,6 +123,7 @@ struct Win32Form::UnitRec {
     HBITMAP bitmap = nullptr;    // pictures
     HIMAGELIST images = nullptr; // list views
     int rangeMin = 0, rangeMax = 100;
+    bool drawn = false;          // a label painted by its canvas; caption holds its text
 };
 
 Win32Form::Win32Form(Win32Windows& owner, const ui::Layout& layout) : owner_(owner), layout_(layout) { build(); }
@@ -296,6 +297,11 @@ void Win32Form::createUnit(UnitRec& u) {
         text.clear();
         break;
     case Kind::Label: {
+        if (u.parent && u.parent->unit->kind == Kind::Canvas) {
+            u.drawn = true;
+            u.caption = std::string(d.text);
+            return;
+        }
         cls = WC_STATICW;
         // A label of one line clips a text that is too long instead of
         // wrapping it out of sight; explicit line breaks still break.
@@ -492,6 +498,7 @@ HBRUSH Win32Form::brushFor(Colour c) {
 }
 
 void Win32Form::applyFont(UnitRec& u) {
+    if (u.drawn) invalidateDrawn(u, u.rect);
     if (!u.hwnd) return;
     HFONT f = u.fontSet ? fontFor(u.font) : defaultFont_;
     SendMessageW(u.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
@@ -513,10 +520,48 @@ void Win32Form::place(UnitRec& u) {
 }
 
 void Win32Form::applyVisibility(UnitRec& u) {
+    if (u.drawn) invalidateDrawn(u, u.rect);
     if (u.hwnd) ShowWindow(u.hwnd, effectiveVisible(u) ? SW_SHOWNA : SW_HIDE);
     if (!u.container)
         for (auto& other : units_)
             if (other->parent == &u) applyVisibility(*other);
+}
+
+void Win32Form::invalidateDrawn(const UnitRec& u, const ui::Rect& a) {
+    if (!u.parent || !u.parent->hwnd) return;
+    RECT r{scale(a.left), scale(a.top), scale(a.left + a.width), scale(a.top + a.height)};
+    InvalidateRect(u.parent->hwnd, &r, FALSE);
+}
+
+void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area) {
+    // Into an off-screen bitmap of the area, then one copy to the screen.
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) return;
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ oldBmp = SelectObject(mem, bmp);
+    SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
+    FillRect(mem, &area, canvas.bg == ui::kDefaultColour ? GetSysColorBrush(COLOR_BTNFACE) : brushFor(canvas.bg));
+    SetBkMode(mem, TRANSPARENT);
+    for (auto& up : units_) {
+        UnitRec& u = *up;
+        if (!u.drawn || u.parent != &canvas || !u.visible || u.rect.width <= 0 || u.caption.empty()) continue;
+        RECT r{scale(u.rect.left), scale(u.rect.top), scale(u.rect.left + u.rect.width),
+               scale(u.rect.top + u.rect.height)};
+        RECT clip;
+        if (!IntersectRect(&clip, &r, &area)) continue;
+        if (u.bg != ui::kDefaultColour) FillRect(mem, &r, brushFor(u.bg));
+        HGDIOBJ oldFont = SelectObject(mem, u.fontSet ? fontFor(u.font) : defaultFont_);
+        SetTextColor(mem, u.fg == ui::kDefaultColour ? GetSysColor(COLOR_WINDOWTEXT) : toColorRef(u.fg));
+        std::wstring text = widen(u.caption);
+        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+        SelectObject(mem, oldFont);
+    }
+    SetViewportOrgEx(mem, 0, 0, nullptr);
+    BitBlt(dc, area.left, area.top, w, h, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, oldBmp);
+    DeleteObject(bmp);
+    DeleteDC(mem);
 }
 
 // --- lookups -----------------------------------------------------------------
@@ -569,6 +614,7 @@ std::string Win32Form::text(std::string_view unit) const {
     if (unit.empty()) return hwnd_ ? narrow(windowText(hwnd_)) : std::string();
     const UnitRec* u = find(unit);
     if (!u) return {};
+    if (u->drawn) return u->caption;
     switch (u->unit->kind) {
     case Kind::Menu:
     case Kind::MenuItem:
@@ -603,6 +649,11 @@ void Win32Form::setText(std::string_view unit, std::string_view text) {
     }
     UnitRec* u = find(unit);
     if (!u) return;
+    if (u->drawn) {
+        u->caption = std::string(text);
+        invalidateDrawn(*u, u->rect);
+        return;
+    }
     switch (u->unit->kind) {
     case Kind::Menu:
     case Kind::MenuItem: {
@@ -679,6 +730,16 @@ void Win32Form::setRect(std::string_view unit, const ui::Rect& r) {
     }
     UnitRec* u = find(unit);
     if (!u) return;
+    if (u->drawn) {
+        // Old and new place together: one pixel of movement repaints the
+        // label's strip only.
+        const ui::Rect old = u->rect;
+        u->rect = r;
+        const int left = std::min(old.left, r.left), top = std::min(old.top, r.top);
+        invalidateDrawn(*u, {left, top, std::max(old.left + old.width, r.left + r.width) - left,
+                             std::max(old.top + old.height, r.top + r.height) - top});
+        return;
+    }
     u->rect = r;
     place(*u);
 }
@@ -909,6 +970,7 @@ void Win32Form::setTextColour(std::string_view unit, Colour c) {
     UnitRec* u = find(unit);
     if (!u) return;
     u->fg = c;
+    if (u->drawn) invalidateDrawn(*u, u->rect);
     if (u->hwnd) InvalidateRect(u->hwnd, nullptr, TRUE);
 }
 
@@ -921,6 +983,7 @@ void Win32Form::setBackColour(std::string_view unit, Colour c) {
     UnitRec* u = find(unit);
     if (!u) return;
     u->bg = c;
+    if (u->drawn) invalidateDrawn(*u, u->rect);
     if (u->hwnd) InvalidateRect(u->hwnd, nullptr, TRUE);
 }
 
@@ -1156,9 +1219,22 @@ LRESULT CALLBACK Win32Form::panelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DRAWITEM:
         // Units inside a container report to the window like all others.
         return SendMessageW(GetAncestor(h, GA_ROOT), msg, wp, lp);
+    case WM_PAINT: {
+        HWND root = GetAncestor(h, GA_ROOT);
+        auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+        UnitRec* u = self ? self->byHwnd(h) : nullptr;
+        if (!u || u->unit->kind != Kind::Canvas) return DefWindowProcW(h, msg, wp, lp);
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        self->paintCanvas(*u, dc, ps.rcPaint);
+        EndPaint(h, &ps);
+        return 0;
+    }
     case WM_ERASEBKGND: {
         HWND root = GetAncestor(h, GA_ROOT);
         auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+        if (self)
+            if (UnitRec* u = self->byHwnd(h); u && u->unit->kind == Kind::Canvas) return 1;   // painted whole in WM_PAINT
         Colour bg = ui::kDefaultColour;
         if (self)
             if (UnitRec* u = self->byHwnd(h)) bg = u->bg;

@@ -103,6 +103,10 @@ private:
     void place(UnitRec& u);
     void applyVisibility(UnitRec& u);
     void applyFont(UnitRec& u);
+    // Labels on a canvas have no window: the canvas paints them, double
+    // buffered, and a change repaints only the part of the canvas it touches.
+    void invalidateDrawn(const UnitRec& u, const ui::Rect& area);
+    void paintCanvas(UnitRec& canvas, HDC dc, const RECT& area);
     bool effectiveVisible(const UnitRec& u) const;
     POINT origin(const UnitRec& u) const;   // unit's container-relative origin, physical
     HWND hostOf(const UnitRec& u) const;

@@ -1,0 +1,76 @@
+// WinINet behind the HTTP interfaces. Each request runs on a worker thread
+// of its own with its own handles; the caller waits at most until the
+// deadline and then abandons the worker, which stops at its next read (or
+// when WinINet gives up) and closes its handles itself. Workers only
+// produce data: no window is touched from them.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/http.h"
+
+namespace win32 {
+
+// Owns one WinINet handle and closes it once. Move-only.
+class InetHandle {
+public:
+    InetHandle() = default;
+    explicit InetHandle(HINTERNET h) : m_handle(h) {}
+    InetHandle(InetHandle&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
+    InetHandle& operator=(InetHandle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            m_handle = other.m_handle;
+            other.m_handle = nullptr;
+        }
+        return *this;
+    }
+    InetHandle(const InetHandle&) = delete;
+    InetHandle& operator=(const InetHandle&) = delete;
+    ~InetHandle() { reset(); }
+    HINTERNET get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+    void reset() {
+        if (m_handle) InternetCloseHandle(m_handle);
+        m_handle = nullptr;
+    }
+
+private:
+    HINTERNET m_handle = nullptr;
+};
+
+// The shared GET: InternetOpenUrl, direct connection, reload without cache
+// write; 2xx only. take() blocks the calling thread without processing
+// window messages.
+class Win32HttpGet final : public platform::HttpGet {
+public:
+    explicit Win32HttpGet(std::uint32_t deadlineMs = platform::kFetchDeadlineMs) : m_deadlineMs(deadlineMs) {}
+    std::unique_ptr<platform::PendingGet> start(std::string_view url) override;
+
+private:
+    std::uint32_t m_deadlineMs;
+};
+
+// The transport of HTTP类: InternetOpen / InternetConnect / HttpOpenRequest
+// (always reload) / HttpSendRequest, the body in 512-byte reads, the raw
+// headers from a 1024-character buffer. While it waits, `pump` processes
+// the UI thread's messages (the plain PeekMessage loop when empty).
+class Win32HttpTransport final : public platform::HttpTransport {
+public:
+    explicit Win32HttpTransport(std::function<void()> pump = {},
+                                std::uint32_t deadlineMs = platform::kFetchDeadlineMs)
+        : m_pump(std::move(pump)), m_deadlineMs(deadlineMs) {}
+    platform::HttpReply exchange(const platform::HttpExchange& request) override;
+    void setCookie(std::string_view url, std::string_view name, std::string_view value) override;
+    void letMessagesThrough() override;
+
+private:
+    std::function<void()> m_pump;
+    std::uint32_t m_deadlineMs;
+};
+
+}  // namespace win32
