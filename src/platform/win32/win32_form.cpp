@@ -305,8 +305,11 @@ void Win32Form::createUnit(UnitRec& u) {
         cls = WC_STATICW;
         // A label of one line clips a text that is too long instead of
         // wrapping it out of sight; explicit line breaks still break.
+        // Such a label is drawn by the window: its line is the first line
+        // that holds text, so a caption that starts with a line break still
+        // shows its text instead of a half-cut second line.
         bool oneLine = u.rect.height < 28;
-        style |= SS_NOPREFIX | ((d.flags & ui::kCentre) ? SS_CENTER : oneLine ? SS_LEFTNOWORDWRAP : SS_LEFT);
+        style |= SS_NOPREFIX | ((d.flags & ui::kCentre) ? SS_CENTER : oneLine ? SS_OWNERDRAW : SS_LEFT);
         break;
     }
     case Kind::Hyperlink:
@@ -562,6 +565,25 @@ void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area) {
     SelectObject(mem, oldBmp);
     DeleteObject(bmp);
     DeleteDC(mem);
+}
+
+void Win32Form::drawLabel(UnitRec& u, HDC dc, const RECT& r) {
+    // Colours come the way a standard label gets them, from the window (and
+    // whatever paints the window), so explicit and skinned colours apply.
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(u.hwnd)));
+    FillRect(dc, &r, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
+    if (!IsWindowEnabled(u.hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    std::wstring text = windowText(u.hwnd);
+    size_t from = text.find_first_not_of(L"\r\n");
+    if (from == std::wstring::npos) return;
+    size_t end = text.find_first_of(L"\r\n", from);
+    std::wstring line = text.substr(from, end == std::wstring::npos ? std::wstring::npos : end - from);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(u.hwnd, WM_GETFONT, 0, 0)));
+    SetBkMode(dc, TRANSPARENT);
+    RECT tr = r;
+    DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &tr, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
 }
 
 // --- lookups -----------------------------------------------------------------
@@ -1168,6 +1190,13 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         SetBkColor(dc, toColorRef(bg));
         return reinterpret_cast<LRESULT>(brushFor(bg));
+    }
+    case WM_DRAWITEM: {
+        auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+        UnitRec* u = di->CtlType == ODT_STATIC ? byHwnd(di->hwndItem) : nullptr;
+        if (!u || u->unit->kind != Kind::Label) break;
+        drawLabel(*u, di->hDC, di->rcItem);
+        return TRUE;
     }
     case WM_TIMER:
         if (UnitRec* u = byTimer(wp)) {

@@ -103,6 +103,7 @@ private:
     void place(UnitRec& u);
     void applyVisibility(UnitRec& u);
     void applyFont(UnitRec& u);
+    void drawLabel(UnitRec& u, HDC dc, const RECT& r);
     // Labels on a canvas have no window: the canvas paints them, double
     // buffered, and a change repaints only the part of the canvas it touches.
     void invalidateDrawn(const UnitRec& u, const ui::Rect& area);
