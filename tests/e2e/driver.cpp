@@ -15,7 +15,8 @@
 //                                      given as <class>:<n>, e.g. Edit:3
 //
 // <title> is the start of the window's title in ASCII ("-" matches a
-// window without title), so no locale matters on the way in. Exit code 0
+// window without title, "hex:<utf-8 in hex>" a whole title in any script),
+// so no locale matters on the way in. Exit code 0
 // on success, 1 on time-out or a missing window.
 #include <windows.h>
 
@@ -25,11 +26,21 @@
 
 namespace {
 
+std::wstring fromHex(const std::wstring& hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), w.data(), n);
+    return w;
+}
+
 bool titleMatches(HWND h, const std::wstring& want) {
     wchar_t buf[512] = {};
     GetWindowTextW(h, buf, 512);
     std::wstring title = buf;
     if (want == L"-") return title.empty();
+    if (want.rfind(L"hex:", 0) == 0) return title == fromHex(want.substr(4));
     return title.compare(0, want.size(), want) == 0;
 }
 
@@ -41,15 +52,6 @@ HWND find(const std::wstring& cls, const std::wstring& title, bool visibleOnly) 
 }
 
 }  // namespace
-
-std::wstring fromHex(const std::wstring& hex) {
-    std::string bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), w.data(), n);
-    return w;
-}
 
 struct ChildSearch {
     std::wstring caption;

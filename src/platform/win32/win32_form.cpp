@@ -544,7 +544,15 @@ void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area) {
     HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
     HGDIOBJ oldBmp = SelectObject(mem, bmp);
     SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
-    FillRect(mem, &area, canvas.bg == ui::kDefaultColour ? GetSysColorBrush(COLOR_BTNFACE) : brushFor(canvas.bg));
+    HBRUSH face = canvas.bg == ui::kDefaultColour ? nullptr : brushFor(canvas.bg);
+    if (!face) {
+        // The window's own label background (skinned or not), as a label
+        // standing where the canvas stands would get it.
+        face = reinterpret_cast<HBRUSH>(SendMessageW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(mem),
+                                                     reinterpret_cast<LPARAM>(canvas.hwnd)));
+        if (!face) face = GetSysColorBrush(COLOR_BTNFACE);
+    }
+    FillRect(mem, &area, face);
     SetBkMode(mem, TRANSPARENT);
     for (auto& up : units_) {
         UnitRec& u = *up;
