@@ -10,6 +10,7 @@
 #include "shell/about.h"
 #include "shell/services.h"
 #include "ui/form.h"
+#include "update/record.h"
 
 namespace shell {
 
@@ -17,6 +18,7 @@ namespace shell {
 // released by the exit routine (App's destructor) after the last window
 // has closed. The subsystems add their records here.
 struct ProgramState {
+    update::DownloadRecord download;   // the update's download settings
 };
 
 using FormStep = std::function<void(ui::Form&)>;
