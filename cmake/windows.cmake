@@ -43,4 +43,9 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 enable_testing()
 include(${CMAKE_CURRENT_SOURCE_DIR}/tests/win/tests.cmake)
-include(${CMAKE_CURRENT_SOURCE_DIR}/bench/bench.cmake)
+
+# Benchmarks: each bench/*.cmake adds its programs (built, run by the bench scripts).
+file(GLOB KORVAN_BENCH_FILES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/bench/*.cmake)
+foreach(f ${KORVAN_BENCH_FILES})
+    include(${f})
+endforeach()

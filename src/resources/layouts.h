@@ -10,6 +10,7 @@ namespace layouts {
 const ui::Layout& mainWindow();
 const ui::Layout& splash();
 const ui::Layout& about();
+const ui::Layout& updateWindow();
 
 // Design-time content of the console runner's box: six lines joined by CR LF.
 extern const std::string_view kRunnerHelp;

@@ -13,6 +13,7 @@
 #include "shell/services.h"
 #include "tools/console_runner.h"
 #include "ui/form.h"
+#include "update/record.h"
 
 namespace shell {
 
@@ -24,6 +25,7 @@ struct ProgramState {
     http::HTTP类 http;   // the one request object of the run
     tools::ScratchRecord scratch;   // scratch files the console runner wrote
     adapter::AdapterLists adapters;   // 网卡描述表, 网卡实例表, 设备标识表
+    update::DownloadRecord download;   // the update's download settings
 };
 
 using FormStep = std::function<void(ui::Form&)>;

@@ -41,3 +41,18 @@ set_tests_properties(e2e e2e_144dpi PROPERTIES TIMEOUT 180)
 korvan_skin_library(skin_recording SkinH_EL_recording ${CMAKE_BINARY_DIR}/tests)
 target_compile_definitions(skin_recording PRIVATE KORVAN_SKIN_RECORDING)
 add_dependencies(win_skin_test skin_recording skin_data)
+
+# The package server on the loopback for the update's tests: started before
+# them and stopped after them as a CTest fixture; the tests find its port
+# in $KORVAN_PACKAGE_SERVER/port.
+set(KORVAN_PACKAGE_SERVER_DIR ${CMAKE_BINARY_DIR}/package-server)
+add_test(NAME package_server_start
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/package_server_ctl start ${KORVAN_PACKAGE_SERVER_DIR})
+add_test(NAME package_server_stop
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/package_server_ctl stop ${KORVAN_PACKAGE_SERVER_DIR})
+set_tests_properties(package_server_start PROPERTIES FIXTURES_SETUP package_server)
+set_tests_properties(package_server_stop PROPERTIES FIXTURES_CLEANUP package_server)
+foreach(t win_downloader_test win_update_window_test)
+    set_property(TEST ${t} APPEND PROPERTY FIXTURES_REQUIRED package_server)
+    set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KORVAN_PACKAGE_SERVER=${KORVAN_PACKAGE_SERVER_DIR})
+endforeach()

@@ -12,11 +12,13 @@
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/registry_win32.h"
+#include "platform/win32/update_win32.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
 #include "shell/app.h"
 #include "shell/skin.h"
 #include "shell/web_startup.h"
+#include "update/updater.h"
 
 namespace {
 
@@ -37,6 +39,13 @@ int run() {
     services.browsers = &browsers;
     win32::Win32Skin skinLibrary;
     shell::SkinFiles skin{skinLibrary, files, system};
+    win32::Win32Downloader downloader;
+    win32::Win32Desktop desktop;
+    win32::Win32Clock clock;
+    win32::Win32FileSizes fileSizes;
+    win32::Win32Process process;
+    update::UpdateServices updateServices{windows, dialogs,   shellOpen, downloader, desktop,
+                                          clock,   fileSizes, files,     process};
 
     int code = 0;
     {
@@ -47,6 +56,11 @@ int run() {
         steps.destroyed = [&](ui::Form&) { skin.remove(); };
         shell::WebStartup web(httpGet, app->state().http, dialogs);
         web.bind(app->steps());
+        update::UpdateHooks updateHooks{
+            [&httpGet](std::string_view url) { return httpGet.get(url); },
+            [&app, &files] { tools::cleanUpScratch(files, app->state().scratch); }};
+        update::Updater updater(updateServices, app->state().download, updateHooks);
+        steps.updateMenu = [&](ui::Form& main) { updater.checkFromMenu(main); };
         app->openMainWindow();
         code = windows.run();
     }

@@ -1,0 +1,70 @@
+// The download component: fetches one address into one local file on a
+// worker thread of its own, with counters the user-interface thread polls.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Kinds of task. Only downloads are carried out; an upload is refused.
+inline constexpr int kTaskDownload = 4096;
+inline constexpr int kTaskUpload = 8192;
+
+// Kinds of status notification.
+inline constexpr int kStatusSize = 3;   // value = the total size the server announced
+inline constexpr int kStatusEnd = 4;    // value = bytes written; sent once per task, whatever the outcome
+
+struct DownloadNotice {
+    int kind = 0;
+    std::int64_t value = 0;
+    // kStatusEnd only: the transfer ended cleanly, its byte count matches the
+    // announced size (when there was one), and the file now lies under its
+    // final name. When false, nothing is left at the final name by this task
+    // and the temporary file is gone.
+    bool ok = false;
+};
+
+struct DownloadTask {
+    int kind = kTaskDownload;
+    std::string url;         // http:// or https://
+    std::string localFile;   // final name; the transfer writes "<localFile>.part" and renames it when whole
+    std::string user, password;
+    std::int64_t rateLimit = 0;             // bytes per second; 0 = no limit
+    std::uint32_t connectTimeoutMs = 0;     // 0 = the platform's default
+    std::uint32_t sendTimeoutMs = 0;
+    std::uint32_t receiveTimeoutMs = 0;
+    std::uint32_t stopWaitMs = 1000;        // how long stop() waits for the worker
+    std::uint32_t blockSize = 20480;        // bytes read at a time
+    // Both are called on the thread that created the downloader (the
+    // user-interface thread), never on the worker. Either may be empty.
+    std::function<void(std::string_view)> onMessage;
+    std::function<int(const DownloadNotice&)> onStatus;
+};
+
+// One task at a time. Every call is made on the thread that created the
+// component.
+class Downloader {
+public:
+    virtual ~Downloader() = default;
+    // Starts the task and returns at once. False when it is refused: another
+    // task is running, the kind is not a download, the address is not HTTP(S),
+    // or the local file name is not a file name (empty, ends in a separator).
+    virtual bool start(const DownloadTask& task) = 0;
+    // Bytes written by the running task, or by the last one once it has
+    // ended; 0 before the first task.
+    virtual std::int64_t downloadedBytes() = 0;
+    // Bytes the current task received since the previous call; restarts at 0.
+    virtual std::int64_t takeTaskBytes() = 0;
+    // Bytes all transfers of the component received since the previous call;
+    // restarts at 0.
+    virtual std::int64_t takeAllBytes() = 0;
+    // Stops the running task, if any: no notification of it arrives any
+    // more, and its temporary file is removed before this returns. Waits for
+    // the worker at most the task's stop wait (then aborts its connection).
+    virtual void stop() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,387 @@
+// The download component over WinINet: one task at a time on a worker
+// thread; notifications reach the creating thread through a message-only
+// window.
+#include <windows.h>
+#include <wininet.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/config.h"
+#include "platform/pacing.h"
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/update_win32.h"
+#include "platform/win32/wide.h"
+
+namespace win32 {
+
+namespace {
+
+constexpr UINT kNotify = WM_APP + 1;
+constexpr wchar_t kWindowClass[] = L"KorvanDownloaderSink";
+constexpr DWORD kSliceMs = 50;
+
+// Owns one WinINet handle. Move-only.
+class InetHandle {
+public:
+    InetHandle() = default;
+    explicit InetHandle(HINTERNET h) : h_(h) {}
+    InetHandle(InetHandle&& o) noexcept : h_(o.release()) {}
+    InetHandle& operator=(InetHandle&& o) noexcept {
+        if (this != &o) reset(o.release());
+        return *this;
+    }
+    InetHandle(const InetHandle&) = delete;
+    InetHandle& operator=(const InetHandle&) = delete;
+    ~InetHandle() { reset(); }
+    HINTERNET get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    HINTERNET release() {
+        HINTERNET h = h_;
+        h_ = nullptr;
+        return h;
+    }
+    void reset(HINTERNET h = nullptr) {
+        if (h_) InternetCloseHandle(h_);
+        h_ = h;
+    }
+
+private:
+    HINTERNET h_ = nullptr;
+};
+
+// What the worker hands to the UI thread; the window procedure takes it
+// back into a unique_ptr.
+struct Posted {
+    unsigned job = 0;
+    bool isMessage = false;
+    platform::DownloadNotice notice;
+    std::string message;
+};
+
+bool isHttpUrl(const std::wstring& url) {
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = 1;
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return false;
+    return (parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS) &&
+           parts.dwHostNameLength > 0;
+}
+
+}  // namespace
+
+struct Win32Downloader::Job {
+    unsigned id = 0;
+    HWND window = nullptr;
+    platform::DownloadTask task;   // its callbacks are used on the UI thread only
+    std::wstring url, finalPath, partPath, user, password;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> finished{false};
+    std::atomic<std::int64_t> downloaded{0};
+    std::atomic<std::int64_t> sinceQuery{0};
+    std::shared_ptr<std::atomic<std::int64_t>> all;
+    // The open request, so stop() can abort a read that blocks.
+    std::mutex lock;
+    HINTERNET request = nullptr;
+    bool aborted = false;
+
+    void post(std::unique_ptr<Posted> p) {
+        if (cancel) return;
+        p->job = id;
+        if (PostMessageW(window, kNotify, 0, reinterpret_cast<LPARAM>(p.get()))) p.release();
+    }
+    void notify(int kind, std::int64_t value, bool ok = false) {
+        auto p = std::make_unique<Posted>();
+        p->notice = {kind, value, ok};
+        post(std::move(p));
+    }
+    void say(std::string text) {
+        auto p = std::make_unique<Posted>();
+        p->isMessage = true;
+        p->message = std::move(text);
+        post(std::move(p));
+    }
+
+    // Pauses up to `ms`, in slices, until cancelled.
+    void pause(std::int64_t ms) {
+        while (ms > 0 && !cancel) {
+            const DWORD slice = static_cast<DWORD>(std::min<std::int64_t>(ms, 100));
+            Sleep(slice);
+            ms -= slice;
+        }
+    }
+
+    // The transfer; returns the bytes written and whether the package is
+    // whole under its final name.
+    bool transfer(std::int64_t& written);
+    void run();
+};
+
+bool Win32Downloader::Job::transfer(std::int64_t& written) {
+    const std::wstring agent = widen(std::string(config::kProductName) + "/" + std::string(config::kVersion));
+    InetHandle session(InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) return false;
+    auto setTimeout = [&](DWORD option, std::uint32_t ms) {
+        if (ms) InternetSetOptionW(session.get(), option, &ms, sizeof ms);
+    };
+    setTimeout(INTERNET_OPTION_CONNECT_TIMEOUT, task.connectTimeoutMs);
+    setTimeout(INTERNET_OPTION_SEND_TIMEOUT, task.sendTimeoutMs);
+    setTimeout(INTERNET_OPTION_RECEIVE_TIMEOUT, task.receiveTimeoutMs);
+
+    wchar_t host[256] = {}, path[4096] = {}, extra[4096] = {};
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 256;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = 4096;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = 4096;
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return false;
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+    InetHandle connection(InternetConnectW(session.get(), host, parts.nPort, user.empty() ? nullptr : user.c_str(),
+                                           password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP,
+                                           0, 0));
+    if (!connection || cancel) return false;
+    const std::wstring object = std::wstring(path[0] ? path : L"/") + extra;
+    const wchar_t* accept[] = {L"*/*", nullptr};
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                  INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
+    if (secure) flags |= INTERNET_FLAG_SECURE;
+    InetHandle request(HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr, accept, flags, 0));
+    if (!request) return false;
+    {
+        std::lock_guard<std::mutex> g(lock);
+        if (cancel) return false;
+        this->request = request.get();
+    }
+    // From here stop() may close the request to abort a blocked call; the
+    // handle is then closed by stop(), not here.
+    struct Forget {
+        Job& job;
+        InetHandle& request;
+        ~Forget() {
+            std::lock_guard<std::mutex> g(job.lock);
+            job.request = nullptr;
+            if (job.aborted) request.release();
+        }
+    } forget{*this, request};
+
+    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) {
+        say("connection failed: " + std::to_string(GetLastError()));
+        return false;
+    }
+    DWORD status = 0, size = sizeof status;
+    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status != 200) {
+        say("HTTP status " + std::to_string(status));
+        return false;
+    }
+    // The announced length, when there is one.
+    std::int64_t length = -1;
+    wchar_t lengthText[64] = {};
+    size = sizeof lengthText;
+    if (HttpQueryInfoW(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr)) {
+        wchar_t* end = nullptr;
+        const long long v = std::wcstoll(lengthText, &end, 10);
+        if (end != lengthText && v >= 0) length = v;
+    }
+    if (length >= 0) notify(platform::kStatusSize, length);
+
+    // FILE_SHARE_DELETE: stop() can remove the file while a blocked worker
+    // still holds it.
+    UniqueHandle file(CreateFileW(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+
+    const std::uint32_t block = platform::readSize(task.blockSize, task.rateLimit);
+    std::vector<char> buffer(block);
+    auto windowStart = std::chrono::steady_clock::now();
+    std::int64_t inWindow = 0;
+    for (;;) {
+        if (cancel) return false;
+        DWORD got = 0;
+        if (!InternetReadFile(request.get(), buffer.data(), block, &got)) {
+            say("read failed: " + std::to_string(GetLastError()));
+            return false;
+        }
+        if (got == 0) break;
+        DWORD put = 0;
+        if (!WriteFile(file.get(), buffer.data(), got, &put, nullptr) || put != got) return false;
+        written += got;
+        downloaded += got;
+        sinceQuery += got;
+        *all += got;
+
+        if (task.rateLimit > 0) {
+            inWindow += got;
+            const auto now = std::chrono::steady_clock::now();
+            std::int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - windowStart).count();
+            if (ms >= 1000) {
+                windowStart = now;
+                inWindow = 0;
+                ms = 0;
+            }
+            if (const std::int64_t wait = platform::pauseMs(task.rateLimit, inWindow, ms)) {
+                pause(wait);
+                windowStart = std::chrono::steady_clock::now();
+                inWindow = 0;
+            }
+        }
+    }
+    if (!CloseHandle(file.release())) return false;
+    if (length >= 0 && written != length) {
+        say("size differs from the announced length");
+        return false;
+    }
+    if (cancel) return false;
+    return MoveFileExW(partPath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+void Win32Downloader::Job::run() {
+    std::int64_t written = 0;
+    bool ok = false;
+    try {
+        ok = transfer(written);
+    } catch (...) {
+        ok = false;
+    }
+    if (!ok) DeleteFileW(partPath.c_str());
+    notify(platform::kStatusEnd, written, ok);
+    finished = true;
+}
+
+// --- the component, on the UI thread -------------------------------------------
+
+Win32Downloader::Win32Downloader() : allBytes_(std::make_shared<std::atomic<std::int64_t>>(0)) {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (!GetClassInfoExW(inst, kWindowClass, &wc)) {
+        wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = windowProc;
+        wc.hInstance = inst;
+        wc.lpszClassName = kWindowClass;
+        RegisterClassExW(&wc);
+    }
+    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
+    if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Win32Downloader::~Win32Downloader() {
+    stop();
+    reapWorker();
+    if (window_) {
+        // Notifications still queued are dropped with their payloads.
+        MSG msg;
+        while (PeekMessageW(&msg, window_, kNotify, kNotify, PM_REMOVE))
+            delete reinterpret_cast<Posted*>(msg.lParam);
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+LRESULT CALLBACK Win32Downloader::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kNotify) {
+        auto* self = reinterpret_cast<Win32Downloader*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+        if (self) self->deliver(lp);
+        else delete reinterpret_cast<Posted*>(lp);
+        return 0;
+    }
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+void Win32Downloader::deliver(LPARAM payload) {
+    std::unique_ptr<Posted> p(reinterpret_cast<Posted*>(payload));
+    // Only the current task speaks, and not once it has been stopped. The
+    // job is kept alive here: a callback may start or stop tasks.
+    std::shared_ptr<Job> job = job_;
+    if (!job || job->id != p->job || job->cancel) return;
+    if (p->isMessage) {
+        if (auto cb = job->task.onMessage) cb(p->message);
+        return;
+    }
+    if (p->notice.kind == platform::kStatusEnd) reapWorker();
+    if (auto cb = job->task.onStatus) cb(p->notice);
+}
+
+void Win32Downloader::reapWorker() {
+    // Called once the worker has ended or is about to (its end notice is
+    // posted just before it returns).
+    if (!worker_.joinable()) return;
+    while (job_ && !job_->finished) Sleep(1);
+    worker_.join();
+}
+
+bool Win32Downloader::start(const platform::DownloadTask& task) {
+    if (!window_) return false;
+    if (job_ && !job_->finished && !job_->cancel) return false;
+    if (task.kind != platform::kTaskDownload) return false;
+    const std::wstring url = widen(task.url);
+    if (url.empty() || !isHttpUrl(url)) return false;
+    if (task.localFile.empty() || task.localFile.back() == '\\' || task.localFile.back() == '/') return false;
+    const std::wstring finalPath = widen(task.localFile);
+    const DWORD attributes = GetFileAttributesW(finalPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    reapWorker();
+
+    auto job = std::make_shared<Job>();
+    job->id = nextId_++;
+    job->window = window_;
+    job->task = task;
+    job->url = url;
+    job->finalPath = finalPath;
+    job->partPath = finalPath + L".part";
+    job->user = widen(task.user);
+    job->password = widen(task.password);
+    job->all = allBytes_;
+    try {
+        worker_ = std::thread([job] { job->run(); });
+    } catch (...) {
+        return false;
+    }
+    job_ = std::move(job);
+    return true;
+}
+
+std::int64_t Win32Downloader::downloadedBytes() { return job_ ? job_->downloaded.load() : 0; }
+
+std::int64_t Win32Downloader::takeTaskBytes() { return job_ ? job_->sinceQuery.exchange(0) : 0; }
+
+std::int64_t Win32Downloader::takeAllBytes() { return allBytes_->exchange(0); }
+
+void Win32Downloader::stop() {
+    std::shared_ptr<Job> job = job_;
+    if (!job) return;
+    job->cancel = true;   // from now on nothing of this task is delivered
+    if (job->finished) {
+        reapWorker();
+        return;
+    }
+    const DWORD wait = job->task.stopWaitMs;
+    auto waitFinished = [&job](DWORD ms) {
+        for (DWORD waited = 0; !job->finished && waited < ms; waited += kSliceMs) Sleep(kSliceMs);
+    };
+    waitFinished(wait);
+    if (!job->finished) {
+        // A read that blocks: closing its request makes it return.
+        std::lock_guard<std::mutex> g(job->lock);
+        if (job->request) {
+            job->aborted = true;
+            InternetCloseHandle(job->request);
+            job->request = nullptr;
+        }
+    }
+    waitFinished(wait);
+    // Whatever the worker is doing, its partial file goes now.
+    DeleteFileW(job->partPath.c_str());
+    if (job->finished) worker_.join();
+    else worker_.detach();   // it holds its own share of the job and ends by itself
+}
+
+}  // namespace win32

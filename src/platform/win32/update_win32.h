@@ -1,0 +1,81 @@
+// Win32 implementations of the services the update uses: the download
+// component over WinINet, the desktop folder, the tick count, file sizes and
+// the process exit. Brings in <windows.h>: only src/platform/win32 and the
+// Windows tests include it.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/downloader.h"
+#include "platform/filesize.h"
+#include "platform/process.h"
+
+namespace win32 {
+
+// The download component. Create it on the user-interface thread: it owns a
+// message-only window there, through which the worker's notifications
+// arrive as posted messages whose payload the UI thread then owns. The
+// worker reads fixed blocks with InternetReadFile (system proxy, cache
+// bypassed, only status 200 accepted), writes "<file>.part" and renames it
+// to the file once the byte count matches the announced length; it checks
+// the cancel flag before every block and pauses for the rate limit in
+// slices of at most 100 ms. No window is touched from the worker.
+class Win32Downloader final : public platform::Downloader {
+public:
+    Win32Downloader();
+    ~Win32Downloader() override;   // stops a running task, drops undelivered notifications
+    Win32Downloader(const Win32Downloader&) = delete;
+    Win32Downloader& operator=(const Win32Downloader&) = delete;
+
+    bool start(const platform::DownloadTask& task) override;
+    std::int64_t downloadedBytes() override;
+    std::int64_t takeTaskBytes() override;
+    std::int64_t takeAllBytes() override;
+    void stop() override;
+
+    struct Job;   // shared by the component and its worker
+
+private:
+    static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
+    void deliver(LPARAM payload);
+    void reapWorker();
+
+    HWND window_ = nullptr;
+    std::shared_ptr<Job> job_;
+    std::thread worker_;
+    unsigned nextId_ = 1;
+    std::shared_ptr<std::atomic<std::int64_t>> allBytes_;
+};
+
+// SHGetFolderPathW(CSIDL_DESKTOPDIRECTORY) with a trailing backslash.
+class Win32Desktop final : public platform::Desktop {
+public:
+    std::string desktopDirectory() override;
+};
+
+// GetTickCount64.
+class Win32Clock final : public platform::Clock {
+public:
+    std::int64_t tickCount() override;
+};
+
+// GetFileAttributesExW; -1 for a missing file or a directory.
+class Win32FileSizes final : public platform::FileSizes {
+public:
+    std::int64_t fileSize(std::string_view path) override;
+};
+
+// ExitProcess.
+class Win32Process final : public platform::Process {
+public:
+    void exit(int code) override;
+};
+
+}  // namespace win32

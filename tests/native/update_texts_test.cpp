@@ -1,0 +1,91 @@
+// The update window's number and text rules, the save path, the version
+// page's text and the pacing arithmetic of a limited transfer.
+#include <gtest/gtest.h>
+
+#include "platform/pacing.h"
+#include "update/texts.h"
+
+using namespace update;
+
+TEST(UpdateNumbers, ShortestFormWithThirteenSignificantDigits) {
+    EXPECT_EQ(formatReal(45.6), "45.6");
+    EXPECT_EQ(formatReal(100), "100");
+    EXPECT_EQ(formatReal(0.12), "0.12");
+    EXPECT_EQ(formatReal(0), "0");
+    EXPECT_EQ(formatReal(-0.0), "0");
+    EXPECT_EQ(formatReal(1.0 / 3), "0.3333333333333");
+    EXPECT_EQ(formatReal(2.0 / 3), "0.6666666666667");
+    // Never in exponent form.
+    EXPECT_EQ(formatReal(0.00000015), "0.00000015");
+    EXPECT_EQ(formatReal(123456789012345.0), "123456789012300");
+}
+
+TEST(UpdateNumbers, TwoPlacesHalfAwayFromZeroAfterTheSmallNudge) {
+    EXPECT_EQ(roundTo(1.2312, 2), 1.23);
+    EXPECT_EQ(roundTo(0.125, 2), 0.13);
+    EXPECT_EQ(roundTo(2.675, 2), 2.68);   // binary value lies just below 2.675
+    EXPECT_EQ(roundTo(1.005, 2), 1.01);
+    EXPECT_EQ(roundTo(2.7, 2), 2.7);
+    EXPECT_EQ(roundTo(-0.125, 2), -0.12);   // the nudge is added before rounding
+}
+
+TEST(UpdateNumbers, BarAndRemainingTime) {
+    // 1.2312 M of 2.7 M.
+    EXPECT_EQ(barPosition(1291007, 2831155), 456);
+    EXPECT_EQ(barPosition(2831155, 2831155), 1000);
+    EXPECT_EQ(barPosition(0, 2831155), 0);
+    EXPECT_EQ(barPosition(999, 1000), 999);   // truncated, not rounded
+
+    EXPECT_EQ(remainingSeconds(2831155, 1291007, 153600), 10);
+    EXPECT_EQ(remainingSeconds(1000, 0, 250), 4);
+    EXPECT_EQ(remainingSeconds(1000, 0, 0), 0);     // nothing arrived: no estimate
+    EXPECT_EQ(remainingSeconds(1000, 900, 250), 0); // less than a second left
+}
+
+TEST(UpdateTexts, EveryLabelFormat) {
+    EXPECT_EQ(shareText(456), "已下载:45.6%");
+    EXPECT_EQ(shareText(1000), "已下载:100%");
+    EXPECT_EQ(shareText(0), "已下载:0%");
+    EXPECT_EQ(progressText(1291007, 2831155), "进度：1.23M/2.7M");
+    EXPECT_EQ(progressText(0, 1048576), "进度：0M/1M");
+    EXPECT_EQ(speedText(153600), "速度：150KB/秒 ");
+    EXPECT_EQ(speedText(1023), "速度：0KB/秒 ");
+    EXPECT_EQ(speedText(2047), "速度：1KB/秒 ");
+    EXPECT_EQ(remainingText(10), "剩余时间:10秒");
+    EXPECT_EQ(fileSizeText(2831155), "文件大小:2.7M");
+    EXPECT_EQ(fileSizeText(209715200), "文件大小:200M");
+    EXPECT_EQ(elapsedText(3456), "总耗时:3.46秒");
+    EXPECT_EQ(elapsedText(2000), "总耗时:2秒");
+    EXPECT_EQ(elapsedText(1005), "总耗时:1.01秒");
+    EXPECT_EQ(elapsedText(0), "总耗时:0秒");
+}
+
+TEST(UpdateSavePath, PackageNameAppendedUnlessTheLastPieceHasADot) {
+    const std::string url = "http://upd.test/e/down/tarnel.zip";
+    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop\\", url), "C:\\Users\\a\\Desktop\\tarnel.zip");
+    EXPECT_EQ(savePathFor("C:\\Users\\a.b\\桌面\\", url), "C:\\Users\\a.b\\桌面\\tarnel.zip");
+    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop.old\\", url), "C:\\Users\\a\\Desktop.old\\");
+    EXPECT_EQ(savePathFor("C:\\", url), "C:\\tarnel.zip");
+    EXPECT_EQ(savePathFor("D:\\x\\", "http://h/p/other.exe"), "D:\\x\\other.exe");
+}
+
+TEST(UpdateVersionText, UpToTheFirstZeroByteDecodedNotTrimmed) {
+    EXPECT_EQ(versionText("1.1"), "1.1");
+    EXPECT_EQ(versionText("1.1\r\n"), "1.1\r\n");
+    EXPECT_EQ(versionText(std::string("1.2\0junk", 8)), "1.2");
+    EXPECT_EQ(versionText("\xB0\xE6" "2"), "版2");
+    EXPECT_EQ(versionText(""), "");
+}
+
+TEST(DownloadPacing, BlockSizeAndPauses) {
+    EXPECT_EQ(platform::readSize(20480, 999999999), 20480u);
+    EXPECT_EQ(platform::readSize(20480, 0), 20480u);
+    EXPECT_EQ(platform::readSize(20480, 10000), 1000u);
+    EXPECT_EQ(platform::readSize(20480, 5), 1u);
+    EXPECT_EQ(platform::readSize(0, 0), 1u);
+
+    EXPECT_EQ(platform::pauseMs(0, 1 << 30, 10), 0);
+    EXPECT_EQ(platform::pauseMs(10000, 9999, 200), 0);
+    EXPECT_EQ(platform::pauseMs(10000, 10000, 200), 800);
+    EXPECT_EQ(platform::pauseMs(10000, 20000, 1200), 0);
+}

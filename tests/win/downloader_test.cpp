@@ -1,0 +1,159 @@
+// The download component over WinINet against the package server: whole
+// packages byte for byte, every way a transfer can go wrong, refusals, and
+// a stop in the middle.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "package_server.h"
+#include "platform/win32/update_win32.h"
+
+namespace {
+
+struct DownloaderTest : ::testing::Test {
+    win32::Win32Downloader downloader;
+    std::string base = served::base();
+    std::string dir;
+    std::string target;
+    std::vector<platform::DownloadNotice> notices;
+    std::vector<DWORD> threads;
+
+    void SetUp() override {
+        ASSERT_FALSE(base.empty()) << "package server not running";
+        dir = served::scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        target = dir + "tarnel.zip";
+        DeleteFileW(win32::widen(target).c_str());
+        DeleteFileW(win32::widen(target + ".part").c_str());
+    }
+
+    platform::DownloadTask task(const std::string& path) {
+        platform::DownloadTask t;
+        t.url = base + path;
+        t.localFile = target;
+        t.rateLimit = 999999999;
+        t.connectTimeoutMs = 5000;
+        t.sendTimeoutMs = 5001;
+        t.receiveTimeoutMs = 10000;
+        t.onStatus = [this](const platform::DownloadNotice& n) {
+            notices.push_back(n);
+            threads.push_back(GetCurrentThreadId());
+            return 0;
+        };
+        return t;
+    }
+    bool ended() const { return !notices.empty() && notices.back().kind == platform::kStatusEnd; }
+    // Runs a task to its end; returns the sums of the two counters polled on the way.
+    std::pair<std::int64_t, std::int64_t> runToEnd(const platform::DownloadTask& t) {
+        std::int64_t taskSum = 0, allSum = 0;
+        EXPECT_TRUE(downloader.start(t));
+        EXPECT_TRUE(served::pumpUntil([&] {
+            taskSum += downloader.takeTaskBytes();
+            allSum += downloader.takeAllBytes();
+            return ended();
+        }));
+        taskSum += downloader.takeTaskBytes();
+        allSum += downloader.takeAllBytes();
+        return {taskSum, allSum};
+    }
+};
+
+}  // namespace
+
+TEST_F(DownloaderTest, WholePackageArrivesByteForByteWithItsCounters) {
+    const std::int64_t size = 5 * 1048576;
+    auto [taskSum, allSum] = runToEnd(task("/whole/5242880/e/down/tarnel.zip"));
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[0].kind, platform::kStatusSize);
+    EXPECT_EQ(notices[0].value, size);
+    EXPECT_EQ(notices[1].kind, platform::kStatusEnd);
+    EXPECT_TRUE(notices[1].ok);
+    EXPECT_EQ(notices[1].value, size);
+    // Notifications arrive on this (the creating) thread.
+    for (DWORD t : threads) EXPECT_EQ(t, GetCurrentThreadId());
+
+    const std::string bytes = served::readFile(target);
+    EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), size);
+    EXPECT_TRUE(served::matchesPattern(bytes));
+    EXPECT_FALSE(served::exists(target + ".part"));
+
+    EXPECT_EQ(downloader.downloadedBytes(), size);   // kept after the end
+    EXPECT_EQ(taskSum, size);
+    EXPECT_EQ(allSum, size);
+    EXPECT_EQ(downloader.takeTaskBytes(), 0);
+
+    // A second task after the first: the counters start again.
+    notices.clear();
+    runToEnd(task("/whole/1000/e/down/tarnel.zip"));
+    EXPECT_EQ(downloader.downloadedBytes(), 1000);
+    EXPECT_EQ(served::readFile(target).size(), 1000u);
+}
+
+TEST_F(DownloaderTest, PackageWithoutLengthIsWholeButHasNoSizeNotice) {
+    runToEnd(task("/nolength/70000/e/down/tarnel.zip"));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].ok);
+    EXPECT_EQ(notices[0].value, 70000);
+    EXPECT_EQ(served::readFile(target).size(), 70000u);
+}
+
+TEST_F(DownloaderTest, BrokenTransfersLeaveNothingAndKeepAnOlderFile) {
+    const char* paths[] = {"/reset/2097152/300000/e/down/tarnel.zip", "/wronglength/5000/10000/e/down/tarnel.zip",
+                           "/status/404/e/down/tarnel.zip", "/status/500/e/down/tarnel.zip"};
+    for (const char* path : paths) {
+        SCOPED_TRACE(path);
+        {
+            std::ofstream old(win32::widen(target).c_str(), std::ios::binary);
+            old << "older package";
+        }
+        notices.clear();
+        runToEnd(task(path));
+        ASSERT_FALSE(notices.empty());
+        EXPECT_FALSE(notices.back().ok);
+        EXPECT_EQ(served::readFile(target), "older package");
+        EXPECT_FALSE(served::exists(target + ".part"));
+    }
+    // An error page is never mistaken for the package's size.
+    notices.clear();
+    runToEnd(task("/status/404/x"));
+    EXPECT_EQ(notices.size(), 1u);
+}
+
+TEST_F(DownloaderTest, RefusesWhatItCannotDo) {
+    platform::DownloadTask upload = task("/whole/10/x");
+    upload.kind = platform::kTaskUpload;
+    EXPECT_FALSE(downloader.start(upload));
+
+    platform::DownloadTask ftp = task("");
+    ftp.url = "ftp://127.0.0.1/tarnel.zip";
+    EXPECT_FALSE(downloader.start(ftp));
+    platform::DownloadTask folder = task("/whole/10/x");
+    folder.localFile = dir;   // ends with "\"
+    EXPECT_FALSE(downloader.start(folder));
+    folder.localFile = dir.substr(0, dir.size() - 1);   // an existing folder
+    EXPECT_FALSE(downloader.start(folder));
+
+    // One task at a time.
+    notices.clear();
+    EXPECT_TRUE(downloader.start(task("/trickle/200000/2000/50/x")));
+    EXPECT_FALSE(downloader.start(task("/whole/10/x")));
+    downloader.stop();
+}
+
+TEST_F(DownloaderTest, StopMidwayRemovesThePartialFileAndSilencesTheTask) {
+    ASSERT_TRUE(downloader.start(task("/trickle/1048576/4096/50/e/down/tarnel.zip")));
+    ASSERT_TRUE(served::pumpUntil([&] { return downloader.downloadedBytes() > 0; }));
+    EXPECT_TRUE(served::exists(target + ".part"));
+    downloader.stop();
+    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_FALSE(served::exists(target));
+    // Whatever was still queued is not delivered.
+    served::pumpUntil([] { return false; }, 300);
+    for (const auto& n : notices) EXPECT_NE(n.kind, platform::kStatusEnd);
+
+    // The component takes the next task.
+    notices.clear();
+    runToEnd(task("/whole/4096/e/down/tarnel.zip"));
+    ASSERT_FALSE(notices.empty());
+    EXPECT_TRUE(notices.back().ok);
+}

@@ -1,0 +1,263 @@
+// The update window as a real window over the real download component,
+// against the package server: a trickled download with its texts, a broken
+// one, the menu check with the version page's answers, and cancel / close
+// ending the process with exit code 0 and no partial file (in a child
+// process, since the program really ends).
+#include <windows.h>
+#include <commctrl.h>
+#include <wininet.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "package_server.h"
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/update_win32.h"
+#include "platform/win32/win32_form.h"
+#include "resources/layouts.h"
+#include "update/updater.h"
+
+using win32::narrow;
+using win32::widen;
+
+namespace {
+
+// The shared HTTP GET is another subsystem's; the tests lend the update a
+// plain one.
+std::string plainGet(std::string_view url) {
+    std::string body;
+    HINTERNET s = InternetOpenW(L"korvan-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    if (!s) return body;
+    HINTERNET r = InternetOpenUrlW(s, widen(url).c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    if (r) {
+        char buf[4096];
+        DWORD got = 0;
+        while (InternetReadFile(r, buf, sizeof buf, &got) && got) body.append(buf, got);
+        InternetCloseHandle(r);
+    }
+    InternetCloseHandle(s);
+    return body;
+}
+
+struct FolderDesktop : platform::Desktop {
+    std::string dir;
+    std::string desktopDirectory() override { return dir; }
+};
+
+struct RecordingShell : platform::Shell {
+    std::vector<std::string> opened;
+    bool open(std::string_view t) override {
+        opened.emplace_back(t);
+        return true;
+    }
+};
+
+struct RecordingDialogs : platform::Dialogs {
+    std::vector<std::string> texts;
+    platform::Answer messageBox(const platform::MessageBoxSpec& s) override {
+        texts.emplace_back(s.text);
+        return platform::Answer::Ok;
+    }
+};
+
+struct RecordingProcess : platform::Process {
+    std::vector<int> exits;
+    void exit(int code) override { exits.push_back(code); }
+};
+
+void setBase(const std::string& base) { _putenv(("KORVAN_UPDATE_URL=" + base).c_str()); }
+
+std::string text(HWND h) {
+    wchar_t buf[512] = {};
+    SendMessageW(h, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf));
+    return narrow(buf);
+}
+
+struct UpdateWindowTest : ::testing::Test {
+    win32::Win32Windows windows;
+    RecordingDialogs dialogs;
+    RecordingShell shell;
+    win32::Win32Downloader downloader;
+    FolderDesktop desktop;
+    win32::Win32Clock clock;
+    win32::Win32FileSizes sizes;
+    win32::Win32Files files;
+    RecordingProcess process;
+    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process};
+    update::DownloadRecord record;
+    int cleanups = 0;
+    std::string base = served::base();
+    win32::Win32Form* main = nullptr;
+    std::unique_ptr<update::Updater> updater;
+
+    void SetUp() override {
+        ASSERT_FALSE(base.empty()) << "package server not running";
+        desktop.dir = served::scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        DeleteFileW(widen(desktop.dir + "tarnel.zip").c_str());
+        main = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+        main->setVisible("", true);
+        updater = std::make_unique<update::Updater>(services, record,
+                                                    update::UpdateHooks{plainGet, [this] { ++cleanups; }});
+        // The menu item reaches the check the way the application binds it.
+        main->on(layouts::kMenuUpdate, ui::Event::Click, [this](ui::EventArgs&) { updater->checkFromMenu(*main); });
+    }
+    void TearDown() override {
+        if (auto* w = window()) DestroyWindow(w->hwnd());
+        if (main && main->alive()) DestroyWindow(main->hwnd());
+        windows.pump();
+    }
+    win32::Win32Form* window() {
+        ui::Form* f = updater ? updater->window().form() : nullptr;
+        return static_cast<win32::Win32Form*>(f);
+    }
+    HWND unit(std::string_view name) { return window()->unitHwnd(name); }
+    std::string label(std::string_view name) { return text(unit(name)); }
+    std::string savePath() const { return desktop.dir + "tarnel.zip"; }
+};
+
+}  // namespace
+
+TEST_F(UpdateWindowTest, TrickledDownloadShowsItsProgressThenOffersThePackage) {
+    setBase(base + "/trickle/1048576/16384/50");
+    updater->window().open(main);
+    ASSERT_NE(window(), nullptr);
+    EXPECT_EQ(text(window()->hwnd()), "自动更新");
+    EXPECT_TRUE(IsWindowVisible(window()->hwnd()));
+    EXPECT_FALSE(IsWindowEnabled(unit("按钮1")));
+    EXPECT_EQ(label("标签大小"), "正在连接下载服务器...");
+
+    // While it runs: the texts of a running download, refreshed each second.
+    ASSERT_TRUE(served::pumpUntil([&] { return label("标签进度").rfind("已下载:", 0) == 0; }));
+    EXPECT_TRUE(std::regex_match(label("标签进度"), std::regex("已下载:[0-9.]+%")));
+    EXPECT_TRUE(std::regex_match(label("标签大小"), std::regex("进度：[0-9.]+M/1M"))) << label("标签大小");
+    EXPECT_TRUE(std::regex_match(label("标签速度"), std::regex("速度：[0-9]+KB/秒 "))) << label("标签速度");
+    const int pos = static_cast<int>(SendMessageW(unit("进度条1"), PBM_GETPOS, 0, 0));
+    EXPECT_GT(pos, 0);
+    EXPECT_LT(pos, 1000);
+
+    // The end: final texts, timers stopped, the package offered and opened.
+    ASSERT_TRUE(served::pumpUntil([&] { return label("标签进度") == "已完成:100%"; }));
+    EXPECT_EQ(label("标签大小"), "文件大小:1M");
+    EXPECT_TRUE(std::regex_match(label("标签时间"), std::regex("总耗时:[0-9]+(\\.[0-9]{1,2})?秒"))) << label("标签时间");
+    EXPECT_EQ(label("标签速度"), "更新已完成!");
+    EXPECT_EQ(SendMessageW(unit("进度条1"), PBM_GETPOS, 0, 0), 1000);
+    EXPECT_EQ(window()->timerPeriod("时钟"), 0);
+    EXPECT_EQ(window()->timerPeriod("时钟1"), 0);
+    ASSERT_TRUE(served::pumpUntil([&] { return !shell.opened.empty(); }));
+    EXPECT_EQ(label("按钮1"), "安装");
+    EXPECT_TRUE(IsWindowEnabled(unit("按钮1")));
+    EXPECT_EQ(shell.opened, std::vector<std::string>{savePath()});
+    EXPECT_EQ(cleanups, 1);
+    const std::string bytes = served::readFile(savePath());
+    EXPECT_EQ(bytes.size(), 1048576u);
+    EXPECT_TRUE(served::matchesPattern(bytes));
+
+    // "安装" again.
+    SendMessageW(unit("按钮1"), BM_CLICK, 0, 0);
+    EXPECT_EQ(shell.opened.size(), 2u);
+    EXPECT_EQ(cleanups, 2);
+}
+
+TEST_F(UpdateWindowTest, ResetMidBodyFailsAndLeavesNoFile) {
+    setBase(base + "/reset/2097152/300000");
+    updater->window().open(main);
+    ASSERT_TRUE(served::pumpUntil([&] { return label("标签速度") == "更新失败!"; }));
+    EXPECT_FALSE(served::exists(savePath()));
+    EXPECT_FALSE(served::exists(savePath() + ".part"));
+    EXPECT_FALSE(IsWindowEnabled(unit("按钮1")));
+    EXPECT_EQ(label("按钮1"), "下载更新");
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_EQ(cleanups, 0);
+}
+
+TEST_F(UpdateWindowTest, MenuCheckAgainstTheVersionPage) {
+    // Same version: told so, nothing opens.
+    setBase(base + "/v/1.1");
+    SendMessageW(main->hwnd(), WM_COMMAND, main->menuId(layouts::kMenuUpdate), 0);
+    EXPECT_EQ(text(main->unitHwnd("编辑框4")), "1.1");
+    EXPECT_EQ(dialogs.texts, std::vector<std::string>{"当前没有新的版本，无需更新!"});
+    EXPECT_TRUE(IsWindowVisible(main->hwnd()));
+    EXPECT_EQ(window(), nullptr);
+
+    // Unreachable server: told so, nothing opens.
+    setBase("http://127.0.0.1:9");
+    dialogs.texts.clear();
+    updater->checkFromMenu(*main);
+    EXPECT_EQ(text(main->unitHwnd("编辑框4")), "");
+    EXPECT_EQ(dialogs.texts, std::vector<std::string>{"无法连接更新服务器，请稍后再试！"});
+    EXPECT_TRUE(IsWindowVisible(main->hwnd()));
+    EXPECT_EQ(window(), nullptr);
+
+    // Another version: the update window takes over and downloads.
+    setBase(base + "/v/1.2");
+    dialogs.texts.clear();
+    updater->checkFromMenu(*main);
+    EXPECT_EQ(dialogs.texts, std::vector<std::string>{"发现新的版本，单击确定进入自动更新！"});
+    ASSERT_NE(window(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(window()->hwnd()));
+    EXPECT_FALSE(IsWindowVisible(main->hwnd()));
+    ASSERT_TRUE(served::pumpUntil([&] { return label("标签进度") == "已完成:100%"; }));
+    EXPECT_EQ(served::readFile(savePath()).size(), 256u * 1024);
+
+    // Closing it ends the program: the main window goes too.
+    SendMessageW(window()->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(process.exits, std::vector<int>{0});
+    EXPECT_FALSE(main->alive());
+}
+
+// --- cancel and close end the process -------------------------------------------
+
+// Run as a child process (KORVAN_UPDATE_CHILD = "cancel" or "close"): opens
+// the update window on a slow download into $KORVAN_UPDATE_DIR, waits until
+// the partial file exists, then presses 取消 or closes the window. The
+// program must end inside that; returning from it exits with code 3.
+TEST(UpdateChild, EndsTheProgram) {
+    const char* mode = std::getenv("KORVAN_UPDATE_CHILD");
+    if (!mode) GTEST_SKIP() << "runs as a child of the cancel test";
+    win32::Win32Windows windows;
+    RecordingDialogs dialogs;
+    RecordingShell shell;
+    win32::Win32Downloader downloader;
+    FolderDesktop desktop;
+    desktop.dir = std::getenv("KORVAN_UPDATE_DIR");
+    win32::Win32Clock clock;
+    win32::Win32FileSizes sizes;
+    win32::Win32Files files;
+    win32::Win32Process process;
+    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process};
+    update::DownloadRecord record;
+    update::UpdateWindow window(services, record, {});
+    ui::Form* main = windows.create(layouts::mainWindow());
+    window.open(main);
+    auto* w = static_cast<win32::Win32Form*>(window.form());
+    const std::string part = desktop.dir + "tarnel.zip.part";
+    if (!served::pumpUntil([&] { return downloader.downloadedBytes() > 0 && served::exists(part); }, 30000))
+        ExitProcess(4);
+    if (std::string(mode) == "cancel") SendMessageW(w->unitHwnd("按钮2"), BM_CLICK, 0, 0);
+    else SendMessageW(w->hwnd(), WM_CLOSE, 0, 0);
+    ExitProcess(3);
+}
+
+TEST_F(UpdateWindowTest, CancelAndCloseEndTheProgramWithZeroAndNoPartialFile) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    for (const char* mode : {"cancel", "close"}) {
+        SCOPED_TRACE(mode);
+        _putenv((std::string("KORVAN_UPDATE_CHILD=") + mode).c_str());
+        _putenv(("KORVAN_UPDATE_DIR=" + desktop.dir).c_str());
+        _putenv(("KORVAN_UPDATE_URL=" + base + "/trickle/4194304/4096/50").c_str());
+        std::wstring cmd = L"\"" + std::wstring(self) + L"\" --gtest_filter=UpdateChild.*";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        win32::UniqueHandle proc(pi.hProcess), thread(pi.hThread);
+        ASSERT_EQ(WaitForSingleObject(proc.get(), 60000), WAIT_OBJECT_0);
+        DWORD code = 99;
+        GetExitCodeProcess(proc.get(), &code);
+        EXPECT_EQ(code, 0u);
+        EXPECT_FALSE(served::exists(savePath() + ".part"));
+        EXPECT_FALSE(served::exists(savePath()));
+    }
+    _putenv("KORVAN_UPDATE_CHILD=");
+}
