@@ -38,6 +38,7 @@ void App::bindMainHandlers(ui::Form& main) {
     using ui::Event;
     using ui::EventArgs;
     tools::bindLaunchers(main, services_.runner);
+    if (steps_.bindLoginPanel) steps_.bindLoginPanel(main);
 
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
     main.on(layouts::kMenuEffect, Event::Click, [this](EventArgs&) {

@@ -12,7 +12,13 @@ function(korvan_win_test name)
     target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/win)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     add_dependencies(${name} standin)
-    add_test(NAME ${name} COMMAND ${name})
+    if(name MATCHES "^win_ftp")
+        # The FTP client's tests run against a real FTP server started around them.
+        add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-ftp-server
+                 ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT 300
         ENVIRONMENT "KORVAN_TEST_BIN=${CMAKE_BINARY_DIR}/tests;KORVAN_FIXTURES=${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures")
 endfunction()
