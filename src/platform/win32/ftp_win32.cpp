@@ -2,6 +2,9 @@
 #include "platform/win32/ftp_win32.h"
 
 #include <string>
+#include <vector>
+
+#include "platform/win32/platform_win32.h"
 
 #include "platform/win32/wide.h"
 
@@ -11,6 +14,8 @@ namespace {
 constexpr wchar_t kAgent[] = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr DWORD kFresh = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr DWORD kMaxDirectoryChars = 2048;
+// Transfers move the file in pieces of this size.
+constexpr DWORD kChunk = 1u << 20;
 
 platform::DateTime dateTimeOf(const FILETIME& ft) {
     SYSTEMTIME st{};
@@ -105,16 +110,49 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
     const std::wstring target = widen(local);
     if (target.empty()) return false;
     const std::wstring part = partName(target);
-    const bool ok = FtpGetFileW(connection_.get(), widen(remote).c_str(), part.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
-                                FTP_TRANSFER_TYPE_BINARY | kFresh, 0) &&
-                    MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    bool ok = false;
+    {
+        InetHandle source(FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_READ,
+                                       FTP_TRANSFER_TYPE_BINARY | kFresh, 0));
+        if (!source) return false;
+        UniqueHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        if (!file) return false;
+        std::vector<char> buf(kChunk);
+        for (;;) {
+            DWORD got = 0;
+            if (!InternetReadFile(source.get(), buf.data(), kChunk, &got)) break;
+            if (got == 0) {
+                ok = true;
+                break;
+            }
+            DWORD written = 0;
+            if (!WriteFile(file.get(), buf.data(), got, &written, nullptr) || written != got) break;
+        }
+        if (ok) ok = CloseHandle(file.release()) != FALSE;
+    }
+    ok = ok && MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
     if (!ok) DeleteFileW(part.c_str());
     return ok;
 }
 
 bool Win32Ftp::put(std::string_view local, std::string_view remote) {
-    return connection_ && FtpPutFileW(connection_.get(), widen(local).c_str(), widen(remote).c_str(),
-                                      FTP_TRANSFER_TYPE_BINARY, 0);
+    if (!connection_) return false;
+    UniqueHandle file(CreateFileW(widen(local).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    InetHandle target(
+        FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
+    if (!target) return false;
+    std::vector<char> buf(kChunk);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) return false;
+        if (got == 0) return true;
+        DWORD sent = 0;
+        for (DWORD done = 0; done < got; done += sent)
+            if (!InternetWriteFile(target.get(), buf.data() + done, got - done, &sent) || sent == 0) return false;
+    }
 }
 
 bool Win32Ftp::removeFile(std::string_view name) {

@@ -54,9 +54,11 @@ private:
 // from open() to close() or the next open(). UI thread only; every call
 // blocks until the server answers.
 //
-// get() downloads into a temporary file beside the local name and puts it
-// in place only when the transfer is complete, so a failed download never
-// damages the file it was to replace.
+// Transfers are binary and go through FtpOpenFileW with reads and writes of
+// 1 MiB (far quicker than FtpGetFileW / FtpPutFileW under Wine, the same on
+// Windows). get() downloads into a temporary file beside the local name and
+// puts it in place only when the transfer is complete, so a failed download
+// never damages the file it was to replace.
 class Win32Ftp final : public platform::Ftp {
 public:
     bool open(std::string_view server, const std::optional<std::string>& account,
