@@ -33,5 +33,11 @@ endforeach()
 add_executable(e2e_driver tests/e2e/driver.cpp)
 target_link_options(e2e_driver PRIVATE -municode)
 set_target_properties(e2e_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+# Shows the FTP window against the fixture for tests/e2e/ftp-screenshot.
+add_executable(ftp_show tests/e2e/ftp_show.cpp src/resources/korvan.rc)
+target_link_libraries(ftp_show PRIVATE korvan_core)
+target_link_options(ftp_show PRIVATE -municode)
+set_target_properties(ftp_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+
 add_test(NAME e2e COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run ${CMAKE_BINARY_DIR})
 set_tests_properties(e2e PROPERTIES TIMEOUT 180)
