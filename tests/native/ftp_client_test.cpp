@@ -10,6 +10,7 @@
 #include "ftp_fakes.h"
 #include "platform/codec.h"
 #include "resources/layouts.h"
+#include "shell/app.h"
 
 using platform::Answer;
 using ui::Event;
@@ -142,6 +143,19 @@ TEST_F(LoginPanel, ConfigThatCannotBeOpenedLoadsNothing) {
     main.setText("地址编辑框", "a");
     client.loadSavedLogin(main);
     EXPECT_EQ(main.text("地址编辑框"), "");
+}
+
+TEST_F(LoginPanel, TheApplicationBindsThePanelAndLoadsTheLoginAtStart) {
+    shell::App app(t.services);
+    app.steps().bindLoginPanel = [this](ui::Form& m) { client.bindLoginPanel(m); };
+    app.steps().loadSavedLogin = [this](ui::Form& m) { client.loadSavedLogin(m); };
+    t.files.files[kConfig] = gbkOf("[登陆信息]\r\n帐号=") + ftp::encipher("saved") + "\r\n";
+    t.windows.onModal = [](ui::MemoryForm& f) { f.fire("", Event::Deactivated); };
+    auto* m = static_cast<ui::MemoryForm*>(app.openMainWindow());
+    EXPECT_EQ(m->text("用户编辑框"), "saved");
+    EXPECT_TRUE(m->checked("保存选择框"));
+    m->click("登录按钮");
+    EXPECT_EQ(m->text("状态标签"), "登陆成功!");
 }
 
 // --- the FTP window ----------------------------------------------------------------

@@ -461,3 +461,21 @@ TEST_F(FtpWine, InputBoxReturnsWhatWasTyped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FtpPause, KeepsHandlingTheWindowsWhileItWaits) {
+    win32::Win32Windows windows;
+    win32::Win32Pause pause(windows);
+    auto* main = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    main->setVisible("", true);
+    int clicks = 0;
+    main->on("登录按钮", ui::Event::Click, [&](ui::EventArgs&) { ++clicks; });
+    PostMessageW(main->unitHwnd("登录按钮"), BM_CLICK, 0, 0);
+    const auto t0 = std::chrono::steady_clock::now();
+    pause.pause(300);
+    EXPECT_EQ(clicks, 1);   // handled during the wait, not after it
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(290));
+}
+
+}  // namespace
