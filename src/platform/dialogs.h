@@ -26,6 +26,12 @@ public:
     virtual ~Dialogs() = default;
     // Task-modal, no owner window. Returns the button pressed.
     virtual Answer messageBox(const MessageBoxSpec& spec) = 0;
+    // A small modal box with a prompt, one input line (starting with
+    // `initial`), OK and Cancel. The text typed, or nullopt when cancelled.
+    virtual std::optional<std::string> inputBox(std::string_view title, std::string_view prompt,
+                                                std::string_view initial) {
+        return std::nullopt;
+    }
 };
 
 }  // namespace platform

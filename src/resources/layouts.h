@@ -11,6 +11,11 @@ const ui::Layout& mainWindow();
 const ui::Layout& splash();
 const ui::Layout& about();
 const ui::Layout& updateWindow();
+const ui::Layout& ftpWindow();
+
+// Bitmap resource with the four 16x15 list images: up entry, directory,
+// file, and a spare.
+inline constexpr std::string_view kListImages = "LISTIMAGES";
 
 // Design-time content of the console runner's box: six lines joined by CR LF.
 extern const std::string_view kRunnerHelp;

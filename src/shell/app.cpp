@@ -53,6 +53,7 @@ void App::bindMainHandlers(ui::Form& main) {
     if (services_.browsers) browser = services_.browsers->attach(main, "超文本浏览框1");
     tools::bindWhois(main, services_.dialogs, std::move(browser), config::whoisBase());
     adapter::bindAdapterPanel(main, state_->adapters, {services_.registry, services_.runner, services_.dialogs});
+    if (steps_.bindLoginPanel) steps_.bindLoginPanel(main);
 
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
     main.on(layouts::kMenuEffect, Event::Click, [this](EventArgs&) {

@@ -40,6 +40,7 @@ struct StartupSteps {
     FormStep locationLookup;                           // 7
     FormStep refreshAdapters;                          // 9
     FormStep loadSavedLogin;                           // 10, only when Config.ini exists
+    FormStep bindLoginPanel;  // binds the FTP login panel's handlers when the main window is built
     FormStep startupNotices;                           // 11, the last step
 
     FormStep canClose;        // close: before the window may close (never refuses)

@@ -103,6 +103,10 @@ public:
     virtual int selection(std::string_view unit) const = 0;
     virtual void setSelection(std::string_view unit, int index) = 0;
     virtual void setColumns(std::string_view unit, const std::vector<Column>& columns) = 0;
+    // Stops (false) and resumes (true) drawing a list while many items are
+    // added, so it is drawn once when filled. Backends that draw nothing
+    // ignore it.
+    virtual void setRedraw(std::string_view unit, bool on) {}
 
     virtual FontSpec font(std::string_view unit) const = 0;
     virtual void setFont(std::string_view unit, const FontSpec& font) = 0;

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,17 @@ struct ScriptedDialogs : platform::Dialogs {
         if (answers.empty()) return platform::Answer::Ok;
         auto a = answers.front();
         answers.erase(answers.begin());
+        return a;
+    }
+    // Input boxes: what was asked, and the replies in order (cancel when empty).
+    std::vector<std::string> inputPrompts;   // "title|prompt|initial"
+    std::vector<std::optional<std::string>> inputs;
+    std::optional<std::string> inputBox(std::string_view title, std::string_view prompt,
+                                        std::string_view initial) override {
+        inputPrompts.push_back(std::string(title) + "|" + std::string(prompt) + "|" + std::string(initial));
+        if (inputs.empty()) return std::nullopt;
+        auto a = inputs.front();
+        inputs.erase(inputs.begin());
         return a;
     }
 };

@@ -16,6 +16,10 @@ function(korvan_win_test name)
         # Talks to the HTTP fixture: run inside the wrapper that starts it.
         add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-http-server
                  ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
+    elseif(name MATCHES "^win_ftp")
+        # The FTP client's tests run against a real FTP server started around them.
+        add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-ftp-server
+                 ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
     else()
         add_test(NAME ${name} COMMAND ${name})
     endif()
@@ -33,6 +37,15 @@ endforeach()
 add_executable(e2e_driver tests/e2e/driver.cpp)
 target_link_options(e2e_driver PRIVATE -municode)
 set_target_properties(e2e_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+# Shows the FTP window against the fixture for tests/e2e/ftp-screenshot.
+add_executable(ftp_show tests/e2e/ftp_show.cpp src/resources/korvan.rc)
+target_link_libraries(ftp_show PRIVATE korvan_core)
+target_link_options(ftp_show PRIVATE -municode)
+set_target_properties(ftp_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+# The resource script embeds the skin files too.
+add_dependencies(ftp_show skin skin_data)
+target_include_directories(ftp_show PRIVATE ${KORVAN_SKIN_DIR})
+
 add_test(NAME e2e COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run ${CMAKE_BINARY_DIR})
 add_test(NAME e2e_144dpi COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/run ${CMAKE_BINARY_DIR} 144)
 set_tests_properties(e2e e2e_144dpi PROPERTIES TIMEOUT 180)

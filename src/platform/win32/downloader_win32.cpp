@@ -2,6 +2,8 @@
 // thread; notifications reach the creating thread through a message-only
 // window.
 #include <windows.h>
+
+#include "platform/win32/inet_handle.h"
 #include <wininet.h>
 
 #include <chrono>
@@ -24,34 +26,6 @@ constexpr UINT kNotify = WM_APP + 1;
 constexpr wchar_t kWindowClass[] = L"KorvanDownloaderSink";
 constexpr DWORD kSliceMs = 50;
 
-// Owns one WinINet handle. Move-only.
-class InetHandle {
-public:
-    InetHandle() = default;
-    explicit InetHandle(HINTERNET h) : h_(h) {}
-    InetHandle(InetHandle&& o) noexcept : h_(o.release()) {}
-    InetHandle& operator=(InetHandle&& o) noexcept {
-        if (this != &o) reset(o.release());
-        return *this;
-    }
-    InetHandle(const InetHandle&) = delete;
-    InetHandle& operator=(const InetHandle&) = delete;
-    ~InetHandle() { reset(); }
-    HINTERNET get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    HINTERNET release() {
-        HINTERNET h = h_;
-        h_ = nullptr;
-        return h;
-    }
-    void reset(HINTERNET h = nullptr) {
-        if (h_) InternetCloseHandle(h_);
-        h_ = h;
-    }
-
-private:
-    HINTERNET h_ = nullptr;
-};
 
 // What the worker hands to the UI thread; the window procedure takes it
 // back into a unique_ptr.

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include "platform/win32/inet_handle.h"
 #include <wininet.h>
 
 #include <cstdint>
@@ -15,33 +17,6 @@
 
 namespace win32 {
 
-// Owns one WinINet handle and closes it once. Move-only.
-class InetHandle {
-public:
-    InetHandle() = default;
-    explicit InetHandle(HINTERNET h) : m_handle(h) {}
-    InetHandle(InetHandle&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
-    InetHandle& operator=(InetHandle&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_handle = other.m_handle;
-            other.m_handle = nullptr;
-        }
-        return *this;
-    }
-    InetHandle(const InetHandle&) = delete;
-    InetHandle& operator=(const InetHandle&) = delete;
-    ~InetHandle() { reset(); }
-    HINTERNET get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-    void reset() {
-        if (m_handle) InternetCloseHandle(m_handle);
-        m_handle = nullptr;
-    }
-
-private:
-    HINTERNET m_handle = nullptr;
-};
 
 // The shared GET: InternetOpenUrl, direct connection, reload without cache
 // write; 2xx only. take() blocks the calling thread without processing

@@ -9,6 +9,8 @@
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/http_win32.h"
+#include "ftp/client.h"
+#include "platform/win32/ftp_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -46,6 +48,13 @@ int run() {
     win32::Win32Process process;
     update::UpdateServices updateServices{windows, dialogs,   shellOpen, downloader, desktop,
                                           clock,   fileSizes, files,     process};
+    // The FTP client lives as long as the program: its connection closes
+    // after the last window.
+    win32::Win32Ftp ftpConnection;
+    win32::Win32LocalDisk disk;
+    win32::Win32Pause pause(windows);
+    ftp::FtpServices ftpServices{windows, dialogs, system, files, ftpConnection, disk, pause};
+    ftp::FtpClient ftpClient(ftpServices);
 
     int code = 0;
     {
@@ -61,6 +70,8 @@ int run() {
             [&app, &files] { tools::cleanUpScratch(files, app->state().scratch); }};
         update::Updater updater(updateServices, app->state().download, updateHooks);
         steps.updateMenu = [&](ui::Form& main) { updater.checkFromMenu(main); };
+        app->steps().bindLoginPanel = [&ftpClient](ui::Form& main) { ftpClient.bindLoginPanel(main); };
+        app->steps().loadSavedLogin = [&ftpClient](ui::Form& main) { ftpClient.loadSavedLogin(main); };
         app->openMainWindow();
         code = windows.run();
     }

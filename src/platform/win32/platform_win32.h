@@ -66,6 +66,9 @@ public:
 class Win32Dialogs final : public platform::Dialogs {
 public:
     platform::Answer messageBox(const platform::MessageBoxSpec& spec) override;
+    // A dialog built in code (inputbox_win32.cpp), owned by the active window.
+    std::optional<std::string> inputBox(std::string_view title, std::string_view prompt,
+                                        std::string_view initial) override;
 };
 
 class Win32System final : public platform::System {

@@ -962,6 +962,13 @@ void Win32Form::setColumns(std::string_view unit, const std::vector<ui::Column>&
     }
 }
 
+void Win32Form::setRedraw(std::string_view unit, bool on) {
+    UnitRec* u = find(unit);
+    if (!u || !u->hwnd) return;
+    SendMessageW(u->hwnd, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    if (on) InvalidateRect(u->hwnd, nullptr, TRUE);
+}
+
 // --- look ----------------------------------------------------------------------
 
 ui::FontSpec Win32Form::font(std::string_view unit) const {

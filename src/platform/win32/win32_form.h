@@ -54,6 +54,7 @@ public:
     int selection(std::string_view unit) const override;
     void setSelection(std::string_view unit, int index) override;
     void setColumns(std::string_view unit, const std::vector<ui::Column>& columns) override;
+    void setRedraw(std::string_view unit, bool on) override;
 
     ui::FontSpec font(std::string_view unit) const override;
     void setFont(std::string_view unit, const ui::FontSpec& font) override;

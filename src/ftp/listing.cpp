@@ -1,0 +1,103 @@
+#include "ftp/listing.h"
+
+#include <array>
+#include <cstdio>
+
+#include "common/gbktext.h"
+
+namespace ftp {
+
+std::string timeText(const platform::DateTime& t) {
+    char buf[128];
+    std::string s;
+    std::snprintf(buf, sizeof buf, "%d年%d月%d日", t.year, t.month, t.day);
+    s = buf;
+    if (t.second != 0)
+        std::snprintf(buf, sizeof buf, "%d时%d分%d秒", t.hour, t.minute, t.second);
+    else if (t.minute != 0)
+        std::snprintf(buf, sizeof buf, "%d时%d分", t.hour, t.minute);
+    else if (t.hour != 0)
+        std::snprintf(buf, sizeof buf, "%d时", t.hour);
+    else
+        buf[0] = '\0';
+    return s + buf;
+}
+
+namespace {
+
+bool isDirectory(const platform::DirEntry& e) { return (e.attributes & platform::kAttrDirectory) != 0; }
+
+Row fileRow(const platform::DirEntry& e) {
+    return {e.name, kFile, std::to_string(e.size), timeText(e.time)};
+}
+
+}  // namespace
+
+std::vector<Row> remoteRows(const std::vector<platform::DirEntry>& entries, std::string_view dir) {
+    std::vector<Row> rows;
+    rows.reserve(entries.size() + 1);
+    if (dir != "/") rows.push_back({"", kUpEntry, "", ""});
+    for (const auto& e : entries)
+        if (isDirectory(e) && !e.name.starts_with('.')) rows.push_back({e.name, kDirectory, "", timeText(e.time)});
+    for (const auto& e : entries)
+        if (!isDirectory(e)) rows.push_back(fileRow(e));
+    return rows;
+}
+
+std::vector<Row> localRows(const std::vector<platform::DirEntry>& entries) {
+    std::vector<Row> rows;
+    rows.reserve(entries.size());
+    for (const auto& e : entries) {
+        if (!isDirectory(e) || e.name == ".") continue;
+        if (e.name == "..")
+            rows.push_back({"", kUpEntry, "", ""});
+        else
+            rows.push_back({e.name, kDirectory, "", timeText(e.time)});
+    }
+    for (const auto& e : entries)
+        if (!isDirectory(e)) rows.push_back(fileRow(e));
+    return rows;
+}
+
+std::optional<std::string> remoteParent(std::string_view dir) {
+    const size_t slash = dir.rfind('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    std::string up(dir.substr(0, slash + 1));
+    if (up != "/") up.pop_back();
+    return up;
+}
+
+bool isPlainFileName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 32 || b == 127 || c == '/' || c == '\\' || c == ':') return false;
+    }
+    // Windows maps a device name to the device whatever follows it after a
+    // dot, and ignores trailing blanks and dots.
+    std::string base(name.substr(0, name.find('.')));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
+    base = gbk::lowerAscii(base);
+    static constexpr std::array<std::string_view, 4> kDevices = {"con", "prn", "aux", "nul"};
+    for (auto d : kDevices)
+        if (base == d) return false;
+    if (base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) && base[3] >= '0' && base[3] <= '9')
+        return false;
+    // A name of blanks and dots only would end up naming the directory itself.
+    return name.find_first_not_of(" .") != std::string_view::npos;
+}
+
+int parsePort(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        v = v * 10 + (text[i] - '0');
+        if (v > 1'000'000) v = 1'000'000;   // far beyond any port; refused later
+    }
+    return static_cast<int>(negative ? -v : v);
+}
+
+}  // namespace ftp

@@ -1,0 +1,174 @@
+// The FTP connection over WinINet's W functions.
+#include "platform/win32/ftp_win32.h"
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/platform_win32.h"
+
+#include "platform/win32/wide.h"
+
+namespace win32 {
+namespace {
+
+constexpr wchar_t kAgent[] = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+constexpr DWORD kFresh = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+constexpr DWORD kMaxDirectoryChars = 2048;
+// Transfers move the file in pieces of this size.
+constexpr DWORD kChunk = 1u << 20;
+
+platform::DateTime dateTimeOf(const FILETIME& ft) {
+    SYSTEMTIME st{};
+    if (!FileTimeToSystemTime(&ft, &st)) return {};
+    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+// A name next to `local` that no other download uses at the same time.
+std::wstring partName(const std::wstring& local) {
+    return local + L".korvan-" + std::to_wstring(GetCurrentProcessId()) + L".part";
+}
+
+}  // namespace
+
+bool Win32Ftp::open(std::string_view server, const std::optional<std::string>& account,
+                    const std::optional<std::string>& password, int port, bool passive) {
+    close();
+    if (port < 0 || port > 65535) return false;
+    if (!session_) session_.reset(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session_) return false;
+    const std::wstring host = widen(server);
+    const std::wstring user = account ? widen(*account) : std::wstring();
+    const std::wstring pass = password ? widen(*password) : std::wstring();
+    // Port 0 is INTERNET_DEFAULT_FTP_PORT's stand-in: WinINet uses 21.
+    connection_.reset(InternetConnectW(session_.get(), host.c_str(), static_cast<INTERNET_PORT>(port),
+                                       account ? user.c_str() : nullptr, password ? pass.c_str() : nullptr,
+                                       INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0));
+    return isOpen();
+}
+
+void Win32Ftp::close() { connection_.reset(); }
+
+std::string Win32Ftp::currentDirectory() {
+    if (!connection_) return {};
+    std::wstring buf(kMaxDirectoryChars + 1, L'\0');
+    DWORD len = kMaxDirectoryChars;
+    if (!FtpGetCurrentDirectoryW(connection_.get(), buf.data(), &len)) return {};
+    buf.resize(wcsnlen(buf.c_str(), buf.size()));
+    return narrow(buf);
+}
+
+bool Win32Ftp::setCurrentDirectory(std::string_view path) {
+    return connection_ && FtpSetCurrentDirectoryW(connection_.get(), widen(path).c_str());
+}
+
+std::vector<platform::DirEntry> Win32Ftp::list(std::string_view pattern) {
+    std::vector<platform::DirEntry> out;
+    if (!connection_) return out;
+    std::string p(pattern);
+    if (p.ends_with("*.*")) p.resize(p.size() - 2);
+    WIN32_FIND_DATAW fd{};
+    // One search at a time per connection: the handle closes before return.
+    InetHandle find(FtpFindFirstFileW(connection_.get(), widen(p).c_str(), &fd, kFresh, 0));
+    if (!find) return out;
+    do {
+        platform::DirEntry e;
+        e.name = narrow(fd.cFileName);
+        e.attributes = fd.dwFileAttributes;
+        e.size = (static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+        e.time = dateTimeOf(fd.ftLastWriteTime);   // as the server reports it
+        out.push_back(std::move(e));
+    } while (InternetFindNextFileW(find.get(), &fd));
+    find.reset();
+    // Some WinINet listings parsers (Wine's among them) saturate sizes at
+    // 2^31 - 1. A file showing exactly that size is asked about once more.
+    for (auto& e : out)
+        if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size == 0x7FFFFFFFu)
+            if (auto exact = sizeOf(e.name)) e.size = *exact;
+    return out;
+}
+
+std::optional<std::uint64_t> Win32Ftp::sizeOf(std::string_view name) {
+    // SIZE counts bytes of the binary image only: switch to it first.
+    if (!FtpCommandW(connection_.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr)) return std::nullopt;
+    const std::wstring cmd = L"SIZE " + widen(name);
+    if (!FtpCommandW(connection_.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, cmd.c_str(), 0, nullptr)) return std::nullopt;
+    DWORD code = 0;
+    wchar_t reply[256] = {};
+    DWORD len = 255;
+    if (!InternetGetLastResponseInfoW(&code, reply, &len)) return std::nullopt;
+    // "213 <bytes>"
+    if (wcsncmp(reply, L"213 ", 4) != 0) return std::nullopt;
+    std::uint64_t v = 0;
+    const wchar_t* p = reply + 4;
+    if (*p < L'0' || *p > L'9') return std::nullopt;
+    for (; *p >= L'0' && *p <= L'9'; ++p) v = v * 10 + static_cast<std::uint64_t>(*p - L'0');
+    return v;
+}
+
+bool Win32Ftp::get(std::string_view remote, std::string_view local) {
+    if (!connection_) return false;
+    const std::wstring target = widen(local);
+    if (target.empty()) return false;
+    const std::wstring part = partName(target);
+    bool ok = false;
+    {
+        InetHandle source(FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_READ,
+                                       FTP_TRANSFER_TYPE_BINARY | kFresh, 0));
+        if (!source) return false;
+        UniqueHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        if (!file) return false;
+        std::vector<char> buf(kChunk);
+        for (;;) {
+            DWORD got = 0;
+            if (!InternetReadFile(source.get(), buf.data(), kChunk, &got)) break;
+            if (got == 0) {
+                ok = true;
+                break;
+            }
+            DWORD written = 0;
+            if (!WriteFile(file.get(), buf.data(), got, &written, nullptr) || written != got) break;
+        }
+        if (ok) ok = CloseHandle(file.release()) != FALSE;
+    }
+    ok = ok && MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!ok) DeleteFileW(part.c_str());
+    return ok;
+}
+
+bool Win32Ftp::put(std::string_view local, std::string_view remote) {
+    if (!connection_) return false;
+    UniqueHandle file(CreateFileW(widen(local).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    InetHandle target(
+        FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
+    if (!target) return false;
+    std::vector<char> buf(kChunk);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) return false;
+        if (got == 0) return true;
+        DWORD sent = 0;
+        for (DWORD done = 0; done < got; done += sent)
+            if (!InternetWriteFile(target.get(), buf.data() + done, got - done, &sent) || sent == 0) return false;
+    }
+}
+
+bool Win32Ftp::removeFile(std::string_view name) {
+    return connection_ && FtpDeleteFileW(connection_.get(), widen(name).c_str());
+}
+
+bool Win32Ftp::rename(std::string_view from, std::string_view to) {
+    return connection_ && FtpRenameFileW(connection_.get(), widen(from).c_str(), widen(to).c_str());
+}
+
+bool Win32Ftp::createDirectory(std::string_view name) {
+    return connection_ && FtpCreateDirectoryW(connection_.get(), widen(name).c_str());
+}
+
+bool Win32Ftp::removeDirectory(std::string_view name) {
+    return connection_ && FtpRemoveDirectoryW(connection_.get(), widen(name).c_str());
+}
+
+}  // namespace win32

@@ -1,0 +1,85 @@
+// The Win32 implementations of the FTP connection (WinINet), the local disk
+// and the pause that keeps windows working. Only src/platform/win32 and the
+// Windows tests include this.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/win32/inet_handle.h"
+#include <wininet.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "platform/ftp.h"
+#include "platform/localdisk.h"
+#include "platform/pause.h"
+
+namespace win32 {
+
+class Win32Windows;
+
+
+// The process's FTP connection over WinINet. The internet handle is opened
+// on first use (agent "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)",
+// direct, no proxy) and kept until the object goes; the connection lives
+// from open() to close() or the next open(). UI thread only; every call
+// blocks until the server answers.
+//
+// Transfers are binary and go through FtpOpenFileW with reads and writes of
+// 1 MiB (far quicker than FtpGetFileW / FtpPutFileW under Wine, the same on
+// Windows). get() downloads into a temporary file beside the local name and
+// puts it in place only when the transfer is complete, so a failed download
+// never damages the file it was to replace.
+class Win32Ftp final : public platform::Ftp {
+public:
+    bool open(std::string_view server, const std::optional<std::string>& account,
+              const std::optional<std::string>& password, int port, bool passive) override;
+    void close() override;
+    bool isOpen() const override { return static_cast<bool>(connection_); }
+    std::string currentDirectory() override;
+    bool setCurrentDirectory(std::string_view path) override;
+    std::vector<platform::DirEntry> list(std::string_view pattern) override;
+    bool get(std::string_view remote, std::string_view local) override;
+    bool put(std::string_view local, std::string_view remote) override;
+    bool removeFile(std::string_view name) override;
+    bool rename(std::string_view from, std::string_view to) override;
+    bool createDirectory(std::string_view name) override;
+    bool removeDirectory(std::string_view name) override;
+
+private:
+    // The exact size of a file of the current directory (SIZE), when the
+    // server tells it.
+    std::optional<std::uint64_t> sizeOf(std::string_view name);
+
+    InetHandle session_;
+    InetHandle connection_;
+};
+
+// The process's current drive and directory, FindFirstFileW listings in
+// local time, and shared opens of a file. Read-only files are neither held
+// open nor written, even where the system would let an administrator.
+class Win32LocalDisk final : public platform::LocalDisk {
+public:
+    std::string currentDirectory() override;
+    bool setCurrentDirectory(std::string_view path) override;
+    bool setCurrentDrive(char letter) override;
+    std::vector<platform::DirEntry> list() override;
+    std::unique_ptr<platform::HeldFile> holdOpen(std::string_view path) override;
+    bool writeShared(std::string_view path, std::string_view bytes) override;
+};
+
+// A waitable timer waited for with MsgWaitForMultipleObjects; the messages
+// that arrive meanwhile go through the windows' own dispatch. A WM_QUIT
+// ends the pause early and stays queued for the message loop.
+class Win32Pause final : public platform::Pause {
+public:
+    explicit Win32Pause(Win32Windows& windows) : windows_(windows) {}
+    void pause(int ms) override;
+
+private:
+    Win32Windows& windows_;
+};
+
+}  // namespace win32

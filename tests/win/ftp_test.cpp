@@ -1,0 +1,481 @@
+// The FTP client for real: WinINet against the FTP fixture server (started
+// around this binary by tests/fixtures/with-ftp-server), real windows built
+// from the layouts and driven with window messages, real files. Only the
+// questions and the input box are answered by a test double.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "ftp/cipher.h"
+#include "ftp/client.h"
+#include "ftp/ini.h"
+#include "platform/codec.h"
+#include "platform/win32/ftp_win32.h"
+#include "platform/win32/platform_win32.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_form.h"
+#include "resources/layouts.h"
+
+using win32::narrow;
+using win32::widen;
+
+namespace {
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// A Unix path of the fixture as Wine sees it.
+std::string winPath(std::string unix) {
+    for (char& c : unix)
+        if (c == '/') c = '\\';
+    return "Z:" + unix;
+}
+
+std::string serverFile(std::string_view rel) { return winPath(env("KORVAN_FTP_ROOT") + "/" + std::string(rel)); }
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(widen(path).c_str(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spit(const std::string& path, std::string_view bytes) {
+    std::ofstream out(widen(path).c_str(), std::ios::binary);
+    out << bytes;
+}
+
+bool exists(const std::string& path) { return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string binaryDir() {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    std::wstring p(buf, n);
+    return narrow(p.substr(0, p.find_last_of(L"\\/")));
+}
+
+// A fresh empty folder beside the test binary.
+std::string freshDir(const std::string& name) {
+    const std::string dir = binaryDir() + "\\" + name;
+    SHFILEOPSTRUCTW op{};
+    std::wstring from = widen(dir) + L'\0';
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+    CreateDirectoryW(widen(dir).c_str(), nullptr);
+    return dir;
+}
+
+struct Answers : platform::Dialogs {
+    std::deque<platform::Answer> answers;
+    std::vector<std::string> asked;
+    std::deque<std::optional<std::string>> inputs;
+    platform::Answer messageBox(const platform::MessageBoxSpec& s) override {
+        asked.emplace_back(s.text);
+        if (answers.empty()) return platform::Answer::No;
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::optional<std::string> inputBox(std::string_view, std::string_view, std::string_view) override {
+        if (inputs.empty()) return std::nullopt;
+        auto a = inputs.front();
+        inputs.pop_front();
+        return a;
+    }
+};
+
+struct ProgramDir : platform::System {
+    std::string dir;
+    std::string hostName() override { return "test"; }
+    std::string programDirectory() override { return dir; }
+};
+
+struct FtpWine : ::testing::Test {
+    win32::Win32Windows windows;
+    win32::Win32Ftp ftp;
+    win32::Win32LocalDisk disk;
+    win32::Win32Pause pause{windows};
+    win32::Win32Files files;
+    Answers dialogs;
+    ProgramDir system;
+    ftp::FtpServices services{windows, dialogs, system, files, ftp, disk, pause};
+    std::unique_ptr<ftp::FtpClient> client;
+    win32::Win32Form* main = nullptr;
+    std::string local;
+
+    void SetUp() override {
+        ASSERT_FALSE(env("KORVAN_FTP_PORT").empty()) << "run through tests/fixtures/with-ftp-server";
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        local = freshDir("ftp-local-" + name);
+        system.dir = freshDir("ftp-program-" + name);
+        SetCurrentDirectoryW(widen(local).c_str());
+        openMain();
+    }
+    void TearDown() override { SetCurrentDirectoryW(widen(binaryDir()).c_str()); }
+
+    void openMain() {
+        client = std::make_unique<ftp::FtpClient>(services);
+        main = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+        client->bindLoginPanel(*main);
+        main->setVisible("", true);
+    }
+    void fillLogin(std::string_view password, std::string port = env("KORVAN_FTP_PORT")) {
+        main->setText("地址编辑框", "127.0.0.1");
+        main->setText("端口编辑框", port);
+        main->setText("用户编辑框", env("KORVAN_FTP_USER"));
+        main->setText("密码编辑框", password);
+    }
+    void click(win32::Win32Form& f, std::string_view unit) { SendMessageW(f.unitHwnd(unit), BM_CLICK, 0, 0); }
+    win32::Win32Form& login() {
+        fillLogin(env("KORVAN_FTP_PASSWORD"));
+        click(*main, "登录按钮");
+        EXPECT_EQ(main->text("状态标签"), "登陆成功!");
+        auto* w = static_cast<win32::Win32Form*>(client->window());
+        EXPECT_NE(w, nullptr);
+        return *w;
+    }
+
+    // Titles of a list as the control holds them.
+    std::vector<std::string> titles(win32::Win32Form& w, std::string_view list) {
+        std::vector<std::string> out;
+        for (int i = 0; i < w.itemCount(list); ++i) out.push_back(w.itemText(list, i, 0));
+        return out;
+    }
+    int indexOf(win32::Win32Form& w, std::string_view list, std::string_view title) {
+        for (int i = 0; i < w.itemCount(list); ++i)
+            if (w.itemText(list, i, 0) == title) return i;
+        return -1;
+    }
+    void select(win32::Win32Form& w, std::string_view list, std::string_view title) {
+        const int i = indexOf(w, list, title);
+        ASSERT_GE(i, 0) << title;
+        w.setSelection(list, i);
+    }
+    // What the list view tells its window on a double click.
+    void doubleClick(win32::Win32Form& w, std::string_view list) {
+        NMITEMACTIVATE nm{};
+        nm.hdr.hwndFrom = w.unitHwnd(list);
+        nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(nm.hdr.hwndFrom));
+        nm.hdr.code = NM_DBLCLK;
+        nm.iItem = w.selection(list);
+        SendMessageW(w.hwnd(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+    }
+    void pressEnter(win32::Win32Form& w, std::string_view edit, std::string_view text) {
+        w.setText(edit, text);
+        SendMessageW(w.unitHwnd(edit), WM_KEYDOWN, VK_RETURN, 0);
+    }
+    // Edits a server item's title in place the way a user does: the label
+    // editor opens, takes the text, Enter ends it. The title it leaves.
+    std::string editLabel(win32::Win32Form& w, int index, std::string_view text) {
+        HWND list = w.unitHwnd("远程文件框");
+        SetFocus(list);
+        HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, index, 0));
+        EXPECT_NE(edit, nullptr);
+        if (!edit) return {};
+        SetWindowTextW(edit, widen(text).c_str());
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        windows.pump();
+        return w.itemText("远程文件框", index, 0);
+    }
+    void goRemote(win32::Win32Form& w, std::string_view dir) { pressEnter(w, "远程目录编辑框", dir); }
+};
+
+TEST_F(FtpWine, LoginSucceedsOrSaysWhyNot) {
+    fillLogin("wrong");
+    click(*main, "登录按钮");
+    EXPECT_EQ(main->text("状态标签"), "登录FTP服务器失败!");
+    EXPECT_EQ(client->window(), nullptr);
+    EXPECT_FALSE(ftp.isOpen());
+
+    // The port box is read up to its first non-digit.
+    fillLogin(env("KORVAN_FTP_PASSWORD"), env("KORVAN_FTP_PORT") + "abc");
+    click(*main, "登录按钮");
+    EXPECT_EQ(main->text("状态标签"), "登陆成功!");
+    auto* w = static_cast<win32::Win32Form*>(client->window());
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(IsWindowVisible(w->hwnd()));
+    EXPECT_EQ(narrow([&] {
+                  wchar_t b[64] = {};
+                  GetWindowTextW(w->hwnd(), b, 64);
+                  return std::wstring(b);
+              }()),
+              "迷你FTP工具");
+    EXPECT_EQ(w->text("远程目录编辑框"), "/");
+    EXPECT_EQ(w->text("状态标签"), "获取磁盘目录列表完毕");
+    EXPECT_EQ(GetFocus(), w->unitHwnd("本地文件框"));
+
+    fillLogin(env("KORVAN_FTP_PASSWORD"), env("KORVAN_FTP_PORT") + ".9");
+    click(*main, "登录按钮");
+    EXPECT_EQ(main->text("状态标签"), "登陆成功!");
+    EXPECT_EQ(client->window(), w);   // the same window, listed again
+}
+
+TEST_F(FtpWine, ServerListingShowsWhatAUserExpects) {
+    auto& w = login();
+    // At "/" no up entry; directories (without dot ones) before files.
+    EXPECT_EQ(titles(w, "远程文件框"),
+              std::vector<std::string>({"pub", "ro", "unsafe", ".htaccess", "index.html"}));
+    EXPECT_EQ(w.itemValue("远程文件框", 0), 1);
+    EXPECT_EQ(w.itemValue("远程文件框", 3), 2);
+    EXPECT_EQ(w.itemText("远程文件框", 3, 1), "14");
+    EXPECT_NE(w.itemText("远程文件框", 3, 2).find("年"), std::string::npos);
+
+    select(w, "远程文件框", "pub");
+    doubleClick(w, "远程文件框");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/pub");
+    EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "a", "readme.txt"}));
+    select(w, "远程文件框", "a");
+    doubleClick(w, "远程文件框");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/pub/a");
+    w.setSelection("远程文件框", 0);
+    doubleClick(w, "远程文件框");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/pub");
+    w.setSelection("远程文件框", 0);
+    doubleClick(w, "远程文件框");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/");
+
+    // Enter in the path box; sizes of 2 GiB and more stay whole.
+    goRemote(w, "/unsafe");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/unsafe");
+    EXPECT_EQ(w.itemText("远程文件框", indexOf(w, "远程文件框", "huge.bin"), 1), "3221225472");
+    goRemote(w, "/no/such/place");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/unsafe");
+}
+
+TEST_F(FtpWine, LocalListingFollowsTheCurrentDirectory) {
+    CreateDirectoryW(widen(local + "\\sub").c_str(), nullptr);
+    spit(local + "\\file.txt", "12345");
+    spit(local + "\\hidden.txt", "h");
+    SetFileAttributesW(widen(local + "\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    auto& w = login();
+    EXPECT_EQ(w.text("本地目录编辑框").substr(1), ":\\");   // the drive's root after start
+    pressEnter(w, "本地目录编辑框", local);
+    EXPECT_EQ(w.text("本地目录编辑框"), local);
+    EXPECT_EQ(titles(w, "本地文件框"), std::vector<std::string>({"", "sub", "file.txt", "hidden.txt"}));
+    EXPECT_EQ(w.itemText("本地文件框", 2, 1), "5");
+    select(w, "本地文件框", "sub");
+    doubleClick(w, "本地文件框");
+    EXPECT_EQ(w.text("本地目录编辑框"), local + "\\sub");
+    w.setSelection("本地文件框", 0);
+    doubleClick(w, "本地文件框");
+    EXPECT_EQ(w.text("本地目录编辑框"), local);
+    pressEnter(w, "本地目录编辑框", local + "\\missing");
+    EXPECT_EQ(w.text("本地目录编辑框"), local);
+}
+
+TEST_F(FtpWine, DownloadAsksBeforeReplacingAndRefusesUnsafeNames) {
+    auto& w = login();
+    pressEnter(w, "本地目录编辑框", local);
+    goRemote(w, "/pub");
+    spit(local + "\\readme.txt", "mine");
+    select(w, "远程文件框", "readme.txt");
+    dialogs.answers = {platform::Answer::No};
+    click(w, "下载按钮");
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0], "文件“readme.txt”已经存在,覆盖它吗?");
+    EXPECT_EQ(slurp(local + "\\readme.txt"), "mine");
+
+    dialogs.answers = {platform::Answer::Yes};
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“readme.txt”成功");
+    EXPECT_EQ(slurp(local + "\\readme.txt"), "read me\n");
+    EXPECT_NE(indexOf(w, "本地文件框", "readme.txt"), -1);
+
+    goRemote(w, "/unsafe");
+    for (std::string bad : {"CON", "a\\b", "c:d"}) {
+        select(w, "远程文件框", bad);
+        click(w, "下载按钮");
+        EXPECT_EQ(w.text("状态标签"), "下载文件“" + bad + "”失败");
+    }
+    select(w, "远程文件框", "plain.txt");
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“plain.txt”成功");
+    // Only the two plain files came down.
+    EXPECT_EQ(titles(w, "本地文件框"), std::vector<std::string>({"", "plain.txt", "readme.txt"}));
+
+    // A file gone from the server: the download fails and the local file
+    // of that name is left as it was.
+    spit(local + "\\plain.txt", "kept");
+    DeleteFileW(widen(serverFile("unsafe/plain.txt")).c_str());
+    dialogs.answers = {platform::Answer::Yes};
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“plain.txt”失败");
+    EXPECT_EQ(slurp(local + "\\plain.txt"), "kept");
+}
+
+TEST_F(FtpWine, UploadReplacesOnlyWhenAllowed) {
+    auto& w = login();
+    spit(local + "\\index.html", "new home");
+    spit(local + "\\up.bin", std::string("\0\1\2\r\n\x1a", 6));
+    pressEnter(w, "本地目录编辑框", local);
+    select(w, "本地文件框", "index.html");
+    dialogs.answers = {platform::Answer::No};
+    click(w, "上传按钮");
+    EXPECT_EQ(dialogs.asked.back(), "文件“index.html”已经存在,覆盖它吗?");
+    EXPECT_EQ(slurp(serverFile("index.html")), "<html>home</html>\n");
+    dialogs.answers = {platform::Answer::Yes};
+    click(w, "上传按钮");
+    EXPECT_EQ(w.text("状态标签"), "上传“index.html”成功!");
+    EXPECT_EQ(slurp(serverFile("index.html")), "new home");
+
+    select(w, "本地文件框", "up.bin");
+    const size_t asked = dialogs.asked.size();
+    click(w, "上传按钮");
+    EXPECT_EQ(dialogs.asked.size(), asked);
+    EXPECT_EQ(slurp(serverFile("up.bin")), std::string("\0\1\2\r\n\x1a", 6));   // binary, byte for byte
+    EXPECT_NE(indexOf(w, "远程文件框", "up.bin"), -1);
+
+    goRemote(w, "/ro");
+    click(w, "上传按钮");
+    EXPECT_EQ(w.text("状态标签"), "上传文件“up.bin”失败!！");
+    EXPECT_FALSE(exists(serverFile("ro/up.bin")));
+}
+
+TEST_F(FtpWine, DeleteCreateAndRenameOnTheServer) {
+    auto& w = login();
+    CreateDirectoryW(widen(serverFile("pub/gone")).c_str(), nullptr);
+    spit(serverFile("pub/old.txt"), "o");
+    goRemote(w, "/pub");
+
+    select(w, "远程文件框", "old.txt");
+    dialogs.answers = {platform::Answer::No};
+    click(w, "删除文件按钮");
+    EXPECT_TRUE(exists(serverFile("pub/old.txt")));
+    EXPECT_EQ(dialogs.asked.back(), "您确认要删除FTP服务器上的文件“old.txt”吗?");
+
+    // Rename accepted: the title stays, the server has the new name.
+    const int i = indexOf(w, "远程文件框", "old.txt");
+    EXPECT_EQ(editLabel(w, i, "new name.txt"), "new name.txt");
+    EXPECT_EQ(w.text("状态标签"), "更名“old.txt”到“new name.txt”成功");
+    EXPECT_TRUE(exists(serverFile("pub/new name.txt")));
+
+    dialogs.answers = {platform::Answer::Yes};
+    select(w, "远程文件框", "gone");
+    click(w, "删除目录按钮");
+    EXPECT_EQ(w.text("状态标签"), "删除目录“gone”成功");
+    EXPECT_FALSE(exists(serverFile("pub/gone")));
+    EXPECT_EQ(indexOf(w, "远程文件框", "gone"), -1);
+
+    dialogs.inputs = {std::string("made")};
+    click(w, "新建目录按钮");
+    EXPECT_EQ(w.text("状态标签"), "创建新目录“made”成功");
+    EXPECT_EQ(GetFileAttributesW(widen(serverFile("pub/made")).c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(w.itemValue("远程文件框", indexOf(w, "远程文件框", "made")), 1);
+
+    // In the read-only area every change fails with its own text.
+    goRemote(w, "/ro");
+    dialogs.answers = {platform::Answer::Yes, platform::Answer::Yes};
+    select(w, "远程文件框", "locked.txt");
+    click(w, "删除文件按钮");
+    EXPECT_EQ(w.text("状态标签"), "删除文件“locked.txt”失败");
+    select(w, "远程文件框", "keep");
+    click(w, "删除目录按钮");
+    EXPECT_EQ(w.text("状态标签"), "删除目录“keep”失败");
+    dialogs.inputs = {std::string("nope")};
+    click(w, "新建目录按钮");
+    EXPECT_EQ(w.text("状态标签"), "创建新目录“nope”失败");
+    EXPECT_EQ(editLabel(w, indexOf(w, "远程文件框", "locked.txt"), "moved.txt"), "locked.txt");
+    EXPECT_EQ(w.text("状态标签"), "更名“locked.txt”到“moved.txt”失败");
+    EXPECT_TRUE(exists(serverFile("ro/locked.txt")));
+}
+
+TEST_F(FtpWine, DisconnectTwiceLeavesTheUpEntry) {
+    auto& w = login();
+    for (int round = 0; round < 2; ++round) {
+        click(w, "断开按钮");
+        EXPECT_FALSE(ftp.isOpen());
+        EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>{""});
+        EXPECT_EQ(w.text("远程目录编辑框"), "");
+        EXPECT_EQ(w.text("状态标签"), "获取磁盘目录列表完毕");
+    }
+    w.setSelection("远程文件框", 0);
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "只能下载文件");
+}
+
+TEST_F(FtpWine, SavedLoginIsWrittenReloadedAndForgotten) {
+    const std::string config = system.dir + "\\Config.ini";
+    spit(config, codec::utf8ToGbk("[别的]\r\n键=值\r\n"));
+    fillLogin("密码pw");
+    main->setText("地址编辑框", "ftp.例子.cn");
+    click(*main, "保存选择框");   // checks it, waits 1500 ms, saves
+    ASSERT_TRUE(main->checked("保存选择框"));
+    const std::string file = slurp(config);
+    const std::string section = codec::utf8ToGbk("登陆信息");
+    EXPECT_EQ(codec::gbkToUtf8(ftp::decipher(ftp::iniRead(file, section, codec::utf8ToGbk("地址")))), "ftp.例子.cn");
+    EXPECT_EQ(ftp::decipher(ftp::iniRead(file, section, codec::utf8ToGbk("帐号"))), env("KORVAN_FTP_USER"));
+    EXPECT_EQ(ftp::iniRead(file, codec::utf8ToGbk("别的"), codec::utf8ToGbk("键")), codec::utf8ToGbk("值"));
+
+    // The next start reads it back and keeps the file open.
+    openMain();
+    client->loadSavedLogin(*main);
+    EXPECT_EQ(main->text("地址编辑框"), "ftp.例子.cn");
+    EXPECT_EQ(main->text("用户编辑框"), env("KORVAN_FTP_USER"));
+    EXPECT_EQ(main->text("密码编辑框"), "密码pw");
+    main->setChecked("保存选择框", true);
+    // Saving again works while the file is held open.
+    click(*main, "保存选择框");   // clears: forget
+    EXPECT_FALSE(exists(config));
+    main->setText("用户编辑框", "other");
+    click(*main, "保存选择框");   // checks: saves anew
+    EXPECT_EQ(ftp::decipher(ftp::iniRead(slurp(config), section, codec::utf8ToGbk("帐号"))), "other");
+}
+
+TEST_F(FtpWine, InputBoxReturnsWhatWasTyped) {
+    win32::Win32Dialogs real;
+    // Plays the user: finds the box, types, presses OK (then, the second
+    // time, Cancel).
+    auto user = [](bool ok) {
+        return std::thread([ok] {
+            for (int i = 0; i < 200; ++i) {
+                HWND box = FindWindowW(L"#32770", L"请输入名称:");
+                if (box) {
+                    SetDlgItemTextW(box, 101, L"新目录");
+                    PostMessageW(box, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+        });
+    };
+    auto t1 = user(true);
+    auto typed = real.inputBox("请输入名称:", "请输入欲在FTP服务器现行目录中新建的子目录名:", "");
+    t1.join();
+    EXPECT_EQ(typed, std::optional<std::string>("新目录"));
+    auto t2 = user(false);
+    EXPECT_EQ(real.inputBox("请输入名称:", "prompt", "x"), std::nullopt);
+    t2.join();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FtpPause, KeepsHandlingTheWindowsWhileItWaits) {
+    win32::Win32Windows windows;
+    win32::Win32Pause pause(windows);
+    auto* main = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    main->setVisible("", true);
+    int clicks = 0;
+    main->on("登录按钮", ui::Event::Click, [&](ui::EventArgs&) { ++clicks; });
+    PostMessageW(main->unitHwnd("登录按钮"), BM_CLICK, 0, 0);
+    const auto t0 = std::chrono::steady_clock::now();
+    pause.pause(300);
+    EXPECT_EQ(clicks, 1);   // handled during the wait, not after it
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(290));
+}
+
+}  // namespace
