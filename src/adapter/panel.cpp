@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace adapter {
 namespace {
@@ -30,19 +31,27 @@ bool runRestartStep(platform::Runner& runner, std::string_view verb, std::string
 
 // The description as the frame's caption. One too wide for the frame is
 // cut after a whole character and ends in an ellipsis, so that it does not
-// run over the frame's right edge.
+// run over the frame's right edge. The cut is found by halving (a longer
+// prefix is never narrower): a description of many kilobytes costs a few
+// measurements, not one per character.
 std::string panelCaption(const ui::Form& main, std::string_view description) {
     const int room = main.rect(kPanel).width - 24;   // the caption's inset and the frame on both sides
     if (main.measureText(kPanel, description).width <= room) return std::string(description);
     static constexpr std::string_view kEllipsis = "…";
-    size_t cut = description.size();
-    while (cut > 0) {
-        do --cut;
-        while (cut > 0 && (static_cast<unsigned char>(description[cut]) & 0xC0) == 0x80);
-        std::string shortened = std::string(description.substr(0, cut)) + std::string(kEllipsis);
-        if (main.measureText(kPanel, shortened).width <= room) return shortened;
+    auto shortened = [&](size_t cut) { return std::string(description.substr(0, cut)) + std::string(kEllipsis); };
+    // Where a character starts, so that no cut splits one; 0 comes first.
+    std::vector<size_t> cuts;
+    for (size_t i = 0; i < description.size(); ++i)
+        if ((static_cast<unsigned char>(description[i]) & 0xC0) != 0x80) cuts.push_back(i);
+    if (cuts.empty()) return std::string(kEllipsis);
+    // cuts[lo] is taken (the lone ellipsis at worst); from cuts[hi] on none fits.
+    size_t lo = 0, hi = cuts.size();
+    while (hi - lo > 1) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (main.measureText(kPanel, shortened(cuts[mid])).width <= room) lo = mid;
+        else hi = mid;
     }
-    return std::string(kEllipsis);
+    return shortened(cuts[lo]);
 }
 
 void showStatus(ui::Form& main, std::string_view text) {

@@ -9,7 +9,8 @@ namespace layouts {
 
 using namespace ui;
 
-const std::string_view kRunnerHelp =
+// Declared in layouts.h; constexpr so that the unit table below can use it.
+constexpr std::string_view kRunnerHelp =
     "请直接输入命令，然后点执行命令即可，希望能给您带来便利。\r\n"
     "如输入：\r\n"
     "md wwwroot..\\         //新建一个带点的文件夹，一般无法直接删除。\r\n"

@@ -84,8 +84,10 @@ Colour adjustColour(Colour c, int hue, int saturation, int brightness) {
     }
     h = std::fmod(h + hue, 360.0);
     if (h < 0) h += 360;
-    s = std::clamp(s * (100 + saturation) / 100.0, 0.0, 1.0);
-    v = std::clamp(v * (100 + brightness) / 100.0, 0.0, 1.0);
+    // In double: the amounts come through the library's exported function
+    // and may be any int, where 100 + amount would overflow.
+    s = std::clamp(s * (100.0 + saturation) / 100.0, 0.0, 1.0);
+    v = std::clamp(v * (100.0 + brightness) / 100.0, 0.0, 1.0);
     double cc = v * s, x = cc * (1 - std::fabs(std::fmod(h / 60, 2.0) - 1)), m = v - cc;
     double rr = 0, gg = 0, bb = 0;
     switch (static_cast<int>(h / 60) % 6) {

@@ -68,3 +68,15 @@ TEST(Codec, GbkUtf8RoundTrip) {
     // Damaged input does not stop the conversion.
     EXPECT_EQ(codec::gbkToUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
 }
+
+TEST(Codec, DamagedUtf8LosesNoCharacterAfterIt) {
+    // A broken sequence is one "?" and ends where it breaks: the ASCII
+    // character after a stray lead byte used to be swallowed with it.
+    EXPECT_EQ(codec::utf8ToGbk("a\xFF b"), "a? b");
+    EXPECT_EQ(codec::utf8ToGbk("\xE4\xB8" "d\xE4"), "?d?");
+    EXPECT_EQ(codec::utf8ToGbk("\xF0\x9F" "1.2"), "?1.2");
+    // A well-formed character GBK lacks is one "?", whatever its length.
+    EXPECT_EQ(codec::utf8ToGbk("x\xF0\x9F\x98\x80y"), "x?y");
+    // Surrogates are not characters: each byte is broken on its own.
+    EXPECT_EQ(codec::utf8ToGbk("\xED\xA0\x80" "z"), "???z");
+}

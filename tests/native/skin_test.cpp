@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "fakes.h"
 #include "resources/layouts.h"
 #include "shell/skin.h"
@@ -86,4 +88,16 @@ TEST(SkinPalette, HueTurnsBackAndGreysStay) {
     EXPECT_EQ(skin::adjustColour(skin::rgb(200, 100, 50), 0, 0, -100), skin::rgb(0, 0, 0));
     // Pure red turned by 120 degrees is pure green.
     EXPECT_EQ(skin::adjustColour(skin::rgb(255, 0, 0), 120, 0, 0), skin::rgb(0, 255, 0));
+}
+
+TEST(SkinPalette, AmountsAtTheEndsOfIntClampInsteadOfOverflowing) {
+    // The exported turn takes any int; 100 + INT_MAX used to overflow.
+    const skin::Colour c = skin::rgb(200, 100, 50);
+    EXPECT_EQ(skin::adjustColour(c, 0, INT_MAX, 0), skin::rgb(200, 67, 0));     // fully saturated
+    const skin::Colour bright = skin::adjustColour(c, 0, 0, INT_MAX);           // brightest
+    EXPECT_EQ(skin::red(bright), 255u);
+    EXPECT_NEAR(skin::green(bright), 128, 1);
+    EXPECT_EQ(skin::blue(bright), 64u);
+    EXPECT_EQ(skin::adjustColour(c, INT_MIN, INT_MIN, INT_MIN), skin::rgb(0, 0, 0));
+    EXPECT_EQ(skin::adjustColour(skin::rgb(90, 90, 90), INT_MAX, INT_MIN, 0), skin::rgb(90, 90, 90));
 }

@@ -92,6 +92,11 @@ TEST(Codec, BadBytesAndMissingCharactersAreReplaced) {
     EXPECT_EQ(codec::utf8ToGbk("À"), "?") << "not the lower-case à that GBK has";
     // Invalid UTF-8 input does not take valid neighbours with it.
     EXPECT_EQ(codec::utf8ToGbk("a\xFF" "文"), "a?\xCE\xC4");
+    // A broken sequence is one "?" and ends where it breaks, as in the
+    // native codec (whose lead byte used to swallow what followed).
+    EXPECT_EQ(codec::utf8ToGbk("a\xFF b"), "a? b");
+    EXPECT_EQ(codec::utf8ToGbk("\xE4\xB8" "d\xE4"), "?d?");
+    EXPECT_EQ(codec::utf8ToGbk("\xF0\x9F" "1.2"), "?1.2");
 }
 
 // ---- files ---------------------------------------------------------------

@@ -8,8 +8,33 @@
 namespace codec {
 namespace {
 
+// Bytes of the UTF-8 character at the start of `s` when it is well-formed
+// (one GBK cannot hold); otherwise the bytes that begin a character and
+// were cut short or broken, at least one. Never an ASCII byte after the
+// first: a stray lead byte must not swallow the character that follows.
+size_t utf8Step(std::string_view s) {
+    const unsigned char c = static_cast<unsigned char>(s[0]);
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c == 0xE0) n = 3, lo = 0xA0;
+    else if (c == 0xED) n = 3, hi = 0x9F;   // no surrogates
+    else if (c >= 0xE1 && c <= 0xEF) n = 3;
+    else if (c == 0xF0) n = 4, lo = 0x90;
+    else if (c == 0xF4) n = 4, hi = 0x8F;   // nothing above U+10FFFF
+    else if (c >= 0xF1 && c <= 0xF3) n = 4;
+    else return 1;
+    size_t k = 1;
+    for (; k < n && k < s.size(); ++k) {
+        const unsigned char t = static_cast<unsigned char>(s[k]);
+        if (t < (k == 1 ? lo : 0x80) || t > (k == 1 ? hi : 0xBF)) break;
+    }
+    return k;
+}
+
 // Converts with iconv; on a sequence that does not convert, emits
-// `replacement` and skips `skip` input bytes (1 for invalid input).
+// `replacement` and skips it: one byte of GBK input, one character or one
+// broken sequence (see utf8Step) of UTF-8 input.
 std::string convert(const char* to, const char* from, std::string_view in,
                     std::string_view replacement, bool utf8Input) {
     std::string out;
@@ -29,12 +54,7 @@ std::string convert(const char* to, const char* from, std::string_view in,
             if (errno == E2BIG) continue;
             // EILSEQ or EINVAL: one bad input character.
             out.append(replacement);
-            size_t skip = 1;
-            if (utf8Input) {
-                unsigned char c = static_cast<unsigned char>(*src);
-                skip = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-                if (skip > srcLeft) skip = srcLeft;
-            }
+            const size_t skip = utf8Input ? utf8Step(std::string_view(src, srcLeft)) : 1;
             src += skip;
             srcLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
