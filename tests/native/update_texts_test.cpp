@@ -84,6 +84,24 @@ TEST(DownloadPacing, BlockSizeAndPauses) {
     EXPECT_EQ(platform::readSize(20480, 5), 1u);
     EXPECT_EQ(platform::readSize(0, 0), 1u);
 
+    // The largest read: the block size without a limit; with one, a tenth of
+    // it up to 1 MiB, never below the first read.
+    EXPECT_EQ(platform::largestReadSize(20480, 0), 20480u);
+    EXPECT_EQ(platform::largestReadSize(20480, 999999999), 1048576u);
+    EXPECT_EQ(platform::largestReadSize(20480, 1000000), 100000u);
+    EXPECT_EQ(platform::largestReadSize(20480, 10000), 1000u);
+    EXPECT_EQ(platform::largestReadSize(2 << 20, 999999999), 2u << 20);
+
+    // Reads grow while they come back full and quick, shrink when they wait.
+    EXPECT_EQ(platform::nextReadSize(20480, 20480, 0, 20480, 1048576), 40960u);
+    EXPECT_EQ(platform::nextReadSize(655360, 655360, 5, 20480, 1048576), 1048576u);
+    EXPECT_EQ(platform::nextReadSize(1048576, 1048576, 5, 20480, 1048576), 1048576u);
+    EXPECT_EQ(platform::nextReadSize(40960, 1000, 5, 20480, 1048576), 40960u);     // short: the end is near
+    EXPECT_EQ(platform::nextReadSize(40960, 40960, 50, 20480, 1048576), 40960u);
+    EXPECT_EQ(platform::nextReadSize(1048576, 1048576, 400, 20480, 1048576), 524288u);
+    EXPECT_EQ(platform::nextReadSize(20480, 20480, 400, 20480, 1048576), 20480u);
+    EXPECT_EQ(platform::nextReadSize(20480, 20480, 0, 20480, 20480), 20480u);       // no limit: fixed
+
     EXPECT_EQ(platform::pauseMs(0, 1 << 30, 10), 0);
     EXPECT_EQ(platform::pauseMs(10000, 9999, 200), 0);
     EXPECT_EQ(platform::pauseMs(10000, 10000, 200), 800);
