@@ -78,11 +78,15 @@ bool isPlainFileName(std::string_view name) {
     std::string base(name.substr(0, name.find('.')));
     while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
     base = gbk::lowerAscii(base);
-    static constexpr std::array<std::string_view, 4> kDevices = {"con", "prn", "aux", "nul"};
+    static constexpr std::array<std::string_view, 6> kDevices = {"con", "prn", "aux", "nul", "conin$", "conout$"};
     for (auto d : kDevices)
         if (base == d) return false;
-    if (base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) && base[3] >= '0' && base[3] <= '9')
-        return false;
+    if (base.starts_with("com") || base.starts_with("lpt")) {
+        // COM0-9 and LPT0-9, and with the superscript digits ¹ ² ³ too.
+        const std::string_view n = std::string_view(base).substr(3);
+        if (n.size() == 1 && n[0] >= '0' && n[0] <= '9') return false;
+        if (n == "¹" || n == "²" || n == "³") return false;
+    }
     // A name of blanks and dots only would end up naming the directory itself.
     return name.find_first_not_of(" .") != std::string_view::npos;
 }

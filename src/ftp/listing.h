@@ -46,8 +46,9 @@ std::optional<std::string> remoteParent(std::string_view dir);
 
 // Whether a name from the server may become a local file name in the
 // current directory: not empty, not "." or "..", no "/", "\", ":" or
-// control character, and not a device name (CON, PRN, AUX, NUL, COM1-9,
-// LPT1-9, also with an extension or trailing blanks and dots).
+// control character, and not a device name (CON, PRN, AUX, NUL, CONIN$,
+// CONOUT$, COM0-9, LPT0-9, COM¹-³, LPT¹-³, also with an extension or
+// trailing blanks and dots).
 bool isPlainFileName(std::string_view name);
 
 // The port box read as a number: its leading numeric part truncated toward

@@ -59,9 +59,16 @@ std::string HTTP类::取路径(std::string_view url) {
 }
 
 void completeHeaders(std::string& headers, std::string_view url) {
-    if (gbk::find(headers, "Accept: ", 1, true) < 0) headers += kDefaultAccept;
-    if (gbk::find(headers, "Referer: ", 1, true) < 0) headers += "Referer: " + std::string(url) + "\r\n";
-    if (gbk::find(headers, "Accept-Language: ", 1, true) < 0) headers += "Accept-Language: zh-cn\r\n";
+    const bool accept = gbk::find(headers, "Accept: ", 1, true) >= 1;
+    const bool referer = gbk::find(headers, "Referer: ", 1, true) >= 1;
+    const bool language = gbk::find(headers, "Accept-Language: ", 1, true) >= 1;
+    if (accept && referer && language) return;
+    // The caller's last line may lack its line break: end it, so that a
+    // default line never runs on in it.
+    if (!headers.empty() && headers.back() != '\n') headers += "\r\n";
+    if (!accept) headers += kDefaultAccept;
+    if (!referer) headers += "Referer: " + std::string(url) + "\r\n";
+    if (!language) headers += "Accept-Language: zh-cn\r\n";
 }
 
 std::vector<Cookie> cookiesOf(std::string_view rawHeaders) {

@@ -27,7 +27,8 @@ struct Cookie {
 };
 
 // Appends the default Accept, Referer and Accept-Language lines to `headers`
-// where the caller has not given them (names compared ignoring case).
+// where the caller has not given them (names compared ignoring case). A
+// last line of the caller's without its CR LF gets one first.
 void completeHeaders(std::string& headers, std::string_view url);
 
 // The cookies of the raw response headers: every line holding "Set-Cookie: "

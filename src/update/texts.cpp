@@ -43,7 +43,11 @@ int barPosition(std::int64_t downloaded, std::int64_t total) {
 std::int64_t remainingSeconds(std::int64_t total, std::int64_t downloaded, std::int64_t perSecond) {
     if (perSecond == 0) return 0;
     const double q = static_cast<double>(total - downloaded) / static_cast<double>(perSecond);
-    return static_cast<std::int64_t>(std::floor(q + 1e-12));
+    const double whole = std::floor(q + 1e-12);
+    // The server announces the size: one near the top of the 64-bit range
+    // at a byte a second would not fit the count.
+    if (whole >= std::ldexp(1.0, 63)) return INT64_MAX;
+    return static_cast<std::int64_t>(whole);
 }
 
 std::string shareText(int position) { return "已下载:" + formatReal(position / 10.0) + "%"; }

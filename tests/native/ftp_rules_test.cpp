@@ -153,7 +153,9 @@ TEST(ListRules, OnlyPlainNamesMayBecomeLocalFiles) {
         EXPECT_TRUE(ftp::isPlainFileName(ok)) << ok;
     for (std::string bad : std::vector<std::string>{"", ".", "..", "../x", "..\\x", "a/b", "a\\b", "c:x", "C:\\boot.ini", "/etc/passwd",
                             "CON", "con", "nul.txt", "con.txt.bak", "Aux.tar.gz", "COM1", "lpt9.log", "prn ", "NUL.", "...",
-                            "a\tb", std::string("a\0b", 3), "a\x7f"})
+                            "a\tb", std::string("a\0b", 3), "a\x7f",
+                            // The console's own names and the superscript ports.
+                            "CONOUT$", "conin$", "CONOUT$.txt", "COM¹", "lpt³.txt", "COM0"})
         EXPECT_FALSE(ftp::isPlainFileName(bad)) << bad;
 }
 

@@ -49,6 +49,20 @@ TEST(HttpHeaders, DefaultsAreAddedOnlyWhereMissing) {
     std::string language = "Accept-Language: en\r\n";
     http::completeHeaders(language, "u");
     EXPECT_EQ(language, "Accept-Language: en\r\n" + std::string(http::kDefaultAccept) + "Referer: u\r\n");
+
+    // A last line without its line break is ended before the defaults, also
+    // when it ends in the first byte of a double-byte character; completing
+    // twice adds nothing more.
+    std::string open = "Accept: text/html";
+    http::completeHeaders(open, "u");
+    EXPECT_EQ(open, "Accept: text/html\r\nReferer: u\r\nAccept-Language: zh-cn\r\n");
+    std::string halfCharacter = "Cookie: a=\xB0";
+    http::completeHeaders(halfCharacter, "u");
+    EXPECT_EQ(halfCharacter,
+              "Cookie: a=\xB0\r\n" + std::string(http::kDefaultAccept) + "Referer: u\r\nAccept-Language: zh-cn\r\n");
+    const std::string once = halfCharacter;
+    http::completeHeaders(halfCharacter, "u");
+    EXPECT_EQ(halfCharacter, once);
 }
 
 TEST(HttpCookies, SetCookieLinesSplitAtTheirFirstEquals) {

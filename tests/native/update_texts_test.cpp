@@ -40,6 +40,10 @@ TEST(UpdateNumbers, BarAndRemainingTime) {
     EXPECT_EQ(remainingSeconds(1000, 0, 250), 4);
     EXPECT_EQ(remainingSeconds(1000, 0, 0), 0);     // nothing arrived: no estimate
     EXPECT_EQ(remainingSeconds(1000, 900, 250), 0); // less than a second left
+    // A server announcing the largest size there is, at a byte a second:
+    // the count stays positive instead of wrapping round.
+    EXPECT_EQ(remainingSeconds(INT64_MAX, 0, 1), INT64_MAX);
+    EXPECT_EQ(remainingText(INT64_MAX), "剩余时间:9223372036854775807秒");
 }
 
 TEST(UpdateTexts, EveryLabelFormat) {

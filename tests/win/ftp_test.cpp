@@ -226,11 +226,11 @@ TEST_F(FtpWine, ServerListingShowsWhatAUserExpects) {
     auto& w = login();
     // At "/" no up entry; directories (without dot ones) before files.
     EXPECT_EQ(titles(w, "远程文件框"),
-              std::vector<std::string>({"pub", "ro", "unsafe", ".htaccess", "index.html"}));
+              std::vector<std::string>({"crafted", "pub", "ro", "unsafe", ".htaccess", "index.html"}));
     EXPECT_EQ(w.itemValue("远程文件框", 0), 1);
-    EXPECT_EQ(w.itemValue("远程文件框", 3), 2);
-    EXPECT_EQ(w.itemText("远程文件框", 3, 1), "14");
-    EXPECT_NE(w.itemText("远程文件框", 3, 2).find("年"), std::string::npos);
+    EXPECT_EQ(w.itemValue("远程文件框", 4), 2);
+    EXPECT_EQ(w.itemText("远程文件框", 4, 1), "14");
+    EXPECT_NE(w.itemText("远程文件框", 4, 2).find("年"), std::string::npos);
 
     select(w, "远程文件框", "pub");
     doubleClick(w, "远程文件框");
@@ -313,6 +313,39 @@ TEST_F(FtpWine, DownloadAsksBeforeReplacingAndRefusesUnsafeNames) {
     click(w, "下载按钮");
     EXPECT_EQ(w.text("状态标签"), "下载文件“plain.txt”失败");
     EXPECT_EQ(slurp(local + "\\plain.txt"), "kept");
+}
+
+TEST_F(FtpWine, CraftedListingShowsEveryNameAndDownloadsOnlyThePlainOne) {
+    // The fixture makes up this listing: a path up, a backslash path, a
+    // drive, a device, control characters, and a 3 GiB entry.
+    const std::vector<std::string> unsafe = {"../x", "..\\x", "C:\\x", "CON", "CONOUT$", "ctl\x01name", "bell\x07", "del\x7f"};
+    const std::string below = local + "\\down";
+    CreateDirectoryW(widen(below).c_str(), nullptr);
+    auto& w = login();
+    pressEnter(w, "本地目录编辑框", below);
+    goRemote(w, "/crafted");
+    ASSERT_EQ(w.text("远程目录编辑框"), "/crafted");
+    std::vector<std::string> shown = unsafe;
+    shown.insert(shown.begin(), "");
+    shown.insert(shown.end(), {"fine.txt", "big.bin"});
+    EXPECT_EQ(titles(w, "远程文件框"), shown);
+    EXPECT_EQ(w.itemText("远程文件框", indexOf(w, "远程文件框", "big.bin"), 1), "3221225472");
+
+    for (const std::string& bad : unsafe) {
+        select(w, "远程文件框", bad);
+        click(w, "下载按钮");
+        EXPECT_EQ(w.text("状态标签"), "下载文件“" + bad + "”失败") << bad;
+    }
+    select(w, "远程文件框", "fine.txt");
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“fine.txt”成功");
+    EXPECT_EQ(slurp(below + "\\fine.txt"), "fine\n");
+    // Nothing but that file came down, here or above.
+    EXPECT_EQ(titles(w, "本地文件框"), std::vector<std::string>({"", "fine.txt"}));
+    EXPECT_FALSE(exists(local + "\\x"));
+    EXPECT_FALSE(exists(below + "\\x"));
+    EXPECT_FALSE(exists(binaryDir() + "\\x"));
+    EXPECT_FALSE(exists("C:\\x"));
 }
 
 TEST_F(FtpWine, UploadReplacesOnlyWhenAllowed) {
@@ -432,6 +465,30 @@ TEST_F(FtpWine, SavedLoginIsWrittenReloadedAndForgotten) {
     main->setText("用户编辑框", "other");
     click(*main, "保存选择框");   // checks: saves anew
     EXPECT_EQ(ftp::decipher(ftp::iniRead(slurp(config), section, codec::utf8ToGbk("帐号"))), "other");
+}
+
+TEST_F(FtpWine, HostileConfigFileLoadsWhatItCanAndKeepsTheRest) {
+    // A UTF-8 file with a byte-order mark and a 20 KiB value, then the
+    // login section: one value without its last comma, one not in the
+    // cipher's form at all.
+    const std::string config = system.dir + "\\Config.ini";
+    const std::string section = codec::utf8ToGbk("登陆信息");
+    const std::string head = "\xEF\xBB\xBF[登陆信息]\r\nlong=" + std::string(20 << 10, '7') + "\r\n";
+    spit(config, head + "[" + section + "]\r\n" + codec::utf8ToGbk("地址=") +
+                     ftp::encipher("ftp.example.com").substr(0, 44) + "\r\n" + codec::utf8ToGbk("帐号=") + "zz,QQ\r\n");
+    openMain();
+    client->loadSavedLogin(*main);
+    EXPECT_EQ(main->text("地址编辑框"), "ftp.example.com") << "the last comma is optional";
+    EXPECT_EQ(main->text("用户编辑框"), codec::gbkToUtf8(ftp::decipher("0000")));
+    EXPECT_EQ(main->text("密码编辑框"), "");
+
+    main->setText("用户编辑框", "user");
+    click(*main, "保存选择框");
+    ASSERT_TRUE(main->checked("保存选择框"));
+    const std::string file = slurp(config);
+    EXPECT_EQ(file.substr(0, head.size()), head) << "the file's own lines are kept";
+    EXPECT_EQ(ftp::decipher(ftp::iniRead(file, section, codec::utf8ToGbk("帐号"))), "user");
+    EXPECT_EQ(ftp::decipher(ftp::iniRead(file, section, codec::utf8ToGbk("地址"))), "ftp.example.com");
 }
 
 TEST_F(FtpWine, InputBoxReturnsWhatWasTyped) {

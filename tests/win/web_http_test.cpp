@@ -16,6 +16,7 @@
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
+#include "shell/announcements.h"
 #include "shell/app.h"
 #include "shell/web_startup.h"
 
@@ -278,4 +279,130 @@ TEST_F(StartupTest, AVersionWithALineBreakIsNewAndTheNoticePageIsNotFetched) {
     MSG m;   // the quit posted when the last window went
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
     }
+}
+
+// Hostile servers: each start-up ends with the texts the tool documents for
+// what it got, nothing shown that was not due, and the window usable.
+namespace {
+
+struct HostileStartup : StartupTest {
+    struct Seen {
+        std::string version, noticeSwitch, announcement, address, location, failure;
+        std::vector<std::pair<std::string, std::string>> notices;
+    };
+    // One start-up against the given bases; what the window shows after it.
+    Seen startWith(const std::string& update, const std::string& lookup) {
+        _putenv_s("KORVAN_UPDATE_URL", update.c_str());
+        _putenv_s("KORVAN_IPLOOKUP_URL", lookup.c_str());
+        dialogs.shown.clear();
+        shell::App app(services);
+        shell::WebStartup web(httpGet, app.state().http, dialogs);
+        win32::Win32Form* main = start(app, web);
+        Seen s;
+        EXPECT_NE(main, nullptr);
+        if (!main) return s;
+        EXPECT_TRUE(IsWindowVisible(main->hwnd()));
+        s = {main->text("编辑框4"), main->text("编辑框5"), main->text("标签11"), main->text("标签1"),
+             main->text("标签3"),   main->text("编辑框3"), dialogs.shown};
+        DestroyWindow(main->hwnd());
+        MSG m;   // the quit posted when the last window went
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        return s;
+    }
+};
+
+const std::string kNoLocation = "\r\n你的地理位置为：【】";
+const std::string kRejected = "无法获取地理位置信息";
+
+}  // namespace
+
+TEST_F(HostileStartup, TenMebibytePagesAndZeroBytesEndInTheirTexts) {
+    // Pages of 10 MiB are cut at 8 MiB; the markers near their start are
+    // still found.
+    Seen s = startWith(server(), with("huge=10485760"));
+    EXPECT_EQ(s.address, "127.0.0.1");
+    EXPECT_EQ(s.location, "\r\n你的地理位置为：【四川省成都市 电信ADSL】");
+
+    // A page is its bytes up to the first zero byte.
+    setPage("/e/md5.htm", std::string("1.1\0\xFF\xFE" "2.0", 8));
+    setPage("/e/cc.htm", std::string("1\0\x01", 3));
+    setPage("/e/gg.htm", std::string("\0\xB9\xAB\xB8\xE6", 5));
+    setPage("/e/tt.htm", g("维护") + std::string("\0\xFF", 2));
+    setPage("/ip2city.asp", std::string("AB\0\xFF\xFE[1.2.3.4]\0tail", 19));
+    s = startWith(server(), server());
+    EXPECT_EQ(s.version, "1.1");
+    EXPECT_EQ(s.noticeSwitch, "1");
+    EXPECT_EQ(s.announcement, shell::fallbackAnnouncement());
+    EXPECT_EQ(s.address, "");
+    EXPECT_EQ(s.failure, kRejected) << "the empty address is rejected by the service";
+    EXPECT_EQ(s.notices, (std::vector<std::pair<std::string, std::string>>{{"维护", "系统提示"}}));
+
+    // A 10 MiB announcement scrolls its first 8 MiB.
+    setPage("/e/gg.htm", std::string(10 << 20, 'a'));
+    setPage("/e/md5.htm", "1.1");
+    setPage("/e/cc.htm", "0");
+    s = startWith(server(), server());
+    EXPECT_EQ(s.announcement, std::string(platform::kMaxBodyBytes, 'a'));
+    EXPECT_TRUE(s.notices.empty());
+}
+
+TEST_F(HostileStartup, MissingOrReversedMarkersGiveTheByteArithmeticsText) {
+    setPage("/ip2city.asp", "]127.0.0.1[");
+    const std::pair<std::string, std::string> pages[] = {
+        {g("</li></ul></td>参考数据二：四川"), ""},           // reversed
+        {"0123456789ABCDEFGH</li></ul></td>", "ABCDEFGH"},   // no start: from byte 11
+        {g("<li>参考数据二：四川"), ""},                      // no end
+        {"nothing here", ""},
+    };
+    for (const auto& [page, location] : pages) {
+        setPage("/ips.asp", page);
+        const Seen s = startWith(server(), server());
+        EXPECT_EQ(s.address, "");
+        EXPECT_EQ(s.location, "\r\n你的地理位置为：【" + location + "】") << page;
+        EXPECT_NE(s.failure, kRejected);
+    }
+}
+
+TEST_F(HostileStartup, BrokenAndSilentServersLeaveTheFallbacks) {
+    for (const char* behaviour : {"reset", "silent"}) {
+        const Seen s = startWith(with(behaviour), with(behaviour));
+        EXPECT_EQ(s.version, "") << behaviour;
+        EXPECT_EQ(s.noticeSwitch, "");
+        EXPECT_EQ(s.announcement, shell::fallbackAnnouncement());
+        EXPECT_EQ(s.address, "");
+        EXPECT_EQ(s.location, kNoLocation);
+        EXPECT_NE(s.failure, kRejected);
+        EXPECT_TRUE(s.notices.empty()) << "an unreachable server announces nothing";
+    }
+    EXPECT_EQ(requestsFor("/ips.asp"), 1) << "after a silent address page no location request goes out";
+}
+
+TEST_F(WebTest, AHeaderBlockOverTheBufferKeepsEveryCookie) {
+    // 30 lines of about 100 bytes: a header block of over 3 KB. The
+    // transport hands all of it on, and every cookie ends up in the jar.
+    win32::Win32HttpTransport transport;
+    const std::string path = "/_/cookies=30/ips.asp";
+    platform::HttpExchange x;
+    x.agent = http::kAgent;
+    x.host = "127.0.0.1";
+    x.port = envPort("KORVAN_FIXTURE_PORT");
+    x.method = "POST";
+    x.path = path;
+    x.body = "ip=1.2.3.4&action=2";
+    const platform::HttpReply reply = transport.exchange(x);
+    ASSERT_EQ(reply.end, FetchEnd::Complete);
+    EXPECT_GT(reply.rawHeaders.size(), 3000u);
+    EXPECT_NE(reply.rawHeaders.find("Set-Cookie: big29=" + std::string(80, 'v')), std::string::npos);
+
+    http::HTTP类 client(transport);
+    std::string headers;
+    const std::string page = client.访问网页(server() + path, "POST", "", headers, "ip=1.2.3.4&action=2");
+    EXPECT_NE(page.find(g("参考数据二：四川省成都市 电信ADSL")), std::string::npos);
+    std::wstring jar(16384, L'\0');
+    DWORD size = static_cast<DWORD>(jar.size());
+    ASSERT_TRUE(InternetGetCookieW(L"http://127.0.0.1/", nullptr, jar.data(), &size));
+    const std::string cookies = win32::narrow(jar.c_str());
+    EXPECT_NE(cookies.find("ASPSESSIONIDQQ=ABCDEF"), std::string::npos);
+    EXPECT_NE(cookies.find("big29=" + std::string(80, 'v')), std::string::npos);
 }

@@ -1,0 +1,48 @@
+// The update window's numbers and texts over any sizes and times: reals
+// are written out without exponents and read back to 13 digits, shares
+// stay within 0..100 %, no text is left with a half character, and the
+// save path stays on the desktop.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "check.h"
+#include "update/texts.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    const double real = in.ConsumeFloatingPoint<double>();
+    const std::int64_t total = in.ConsumeIntegralInRange<std::int64_t>(1, INT64_MAX);
+    const std::int64_t downloaded = in.ConsumeIntegralInRange<std::int64_t>(0, total);
+    const std::int64_t perSecond = in.ConsumeIntegralInRange<std::int64_t>(0, INT64_MAX);
+    const std::int64_t ms = in.ConsumeIntegralInRange<std::int64_t>(0, INT64_MAX);
+    const std::string desktop = in.ConsumeRandomLengthString(32) + "\\";
+    const std::string body = in.ConsumeRemainingBytesAsString();
+    const std::string url = "http://" + body.substr(0, body.find('/')) + "/e/down/tarnel.zip";
+
+    const std::string s = update::formatReal(real);
+    FUZZ_CHECK(s.find_first_not_of("-0123456789.") == std::string::npos);
+    if (std::isfinite(real) && real != 0) {
+        const double back = std::strtod(s.c_str(), nullptr);
+        FUZZ_CHECK(std::fabs(back - real) <= std::fabs(real) * 1e-12 || std::fabs(real) < 1e-300);
+    }
+
+    const int bar = update::barPosition(downloaded, total);
+    FUZZ_CHECK(bar >= 0 && bar <= 1000);
+    FUZZ_CHECK(update::remainingSeconds(total, downloaded, perSecond) >= 0);
+    // The slowest speed with any size left.
+    FUZZ_CHECK(update::remainingSeconds(total, downloaded, 1) >= (total - downloaded) / 2);
+    for (const std::string& t : {update::shareText(bar), update::progressText(downloaded, total),
+                                 update::speedText(perSecond), update::fileSizeText(total), update::elapsedText(ms),
+                                 update::remainingText(update::remainingSeconds(total, downloaded, perSecond))})
+        FUZZ_CHECK(fuzz::validUtf8(t) && t.find('-') == std::string::npos && t.find('e') == std::string::npos);
+
+    const std::string path = update::savePathFor(desktop, url);
+    FUZZ_CHECK(path.starts_with(desktop));
+    FUZZ_CHECK(path.find('\\', desktop.size()) == std::string::npos);
+    FUZZ_CHECK(fuzz::validUtf8(update::versionText(body)));
+    return 0;
+}
