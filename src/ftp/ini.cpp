@@ -8,6 +8,14 @@
 namespace ftp {
 namespace {
 
+// Ends a last line that has no line break, so an entry added after it starts
+// a line of its own. A last line that already ends in CR only gets its LF:
+// adding CR LF would leave a CR at the end of that line's value.
+void endLine(std::string& text) {
+    if (text.empty() || text.back() == '\n') return;
+    text += text.back() == '\r' ? "\n" : "\r\n";
+}
+
 struct Line {
     size_t begin = 0, end = 0;   // byte range of the line without its line break
     size_t next = 0;             // where the following line starts
@@ -100,10 +108,10 @@ std::string iniWrite(std::string_view file, std::string_view section, std::strin
     std::string out(file);
     if (sectionEnd) {
         std::string before(file.substr(0, *sectionEnd));
-        if (!before.empty() && before.back() != '\n') before += "\r\n";
+        endLine(before);
         return before + entry + "\r\n" + std::string(file.substr(*sectionEnd));
     }
-    if (!out.empty() && out.back() != '\n') out += "\r\n";
+    endLine(out);
     out += "[" + std::string(section) + "]\r\n" + entry + "\r\n";
     return out;
 }

@@ -89,3 +89,14 @@ TEST_F(HostileConfig, Utf8FileWithAByteOrderMarkIsKeptAndAddedTo) {
     client.loadSavedLogin(main);
     EXPECT_EQ(main.text("地址编辑框"), "ftp.例子.cn");
 }
+
+TEST(HostileConfigLines, ALastLineEndingInCarriageReturnKeepsItsValue) {
+    // A file whose last line ends in a bare CR: adding an entry after it
+    // must not leave that CR inside the line's value.
+    const std::string file = "[A]\r\nk=v\r";
+    ASSERT_EQ(ftp::iniRead(file, "A", "k"), "v");
+    const std::string written = ftp::iniWrite(file, "B", "x", "1");
+    EXPECT_EQ(ftp::iniRead(written, "A", "k"), "v");
+    EXPECT_EQ(ftp::iniRead(written, "B", "x"), "1");
+    EXPECT_EQ(ftp::iniWrite(written, "B", "x", "1"), written);
+}

@@ -156,17 +156,12 @@ platform::HttpReply exchangeNow(const Request& r, std::uint32_t deadlineMs, cons
         if (out.body.size() == platform::kMaxBodyBytes) break;
     }
 
-    // The header block may be of any length (a server setting many
-    // cookies): ask for its size when the first buffer is too small.
-    std::wstring raw(1024, L'\0');
-    DWORD size = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
-    bool got = HttpQueryInfoW(req.get(), HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr);
-    if (!got && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        raw.assign(size / sizeof(wchar_t) + 1, L'\0');
-        size = static_cast<DWORD>(raw.size() * sizeof(wchar_t));
-        got = HttpQueryInfoW(req.get(), HTTP_QUERY_RAW_HEADERS_CRLF, raw.data(), &size, nullptr);
-    }
-    if (got) out.rawHeaders = codec::utf8ToGbk(narrow(std::wstring_view(raw.data(), size / sizeof(wchar_t))));
+    // The raw header block is read into 1024 characters; a longer block is
+    // not read at all, and HTTP类 then stores no cookie for that response.
+    wchar_t raw[1024];
+    DWORD size = sizeof raw;
+    if (HttpQueryInfoW(req.get(), HTTP_QUERY_RAW_HEADERS_CRLF, raw, &size, nullptr))
+        out.rawHeaders = codec::utf8ToGbk(narrow(std::wstring_view(raw, size / sizeof(wchar_t))));
     out.end = FetchEnd::Complete;
     return out;   // request, connection, internet handle closed in that order
 }
