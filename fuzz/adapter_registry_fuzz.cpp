@@ -65,7 +65,10 @@ void checkSettings(const MemoryRegistry& reg, const adapter::AdapterSettings& s,
         FUZZ_CHECK(text->size() >= adapter::kValueBuffer - 2);
         const platform::RegistryValue* v = reg.get(key, name);
         const bool shown = v && platform::isStringType(v->type) && v->data.size() <= adapter::kValueBuffer;
-        const std::string first = shown ? upToZero(v->data) : std::string();
+        std::string first = shown ? upToZero(v->data) : std::string();
+        // A value that fills the whole buffer has no zero byte to turn into
+        // the line break that is dropped at the end: its last two bytes go.
+        if (first.size() == adapter::kValueBuffer) first.resize(adapter::kValueBuffer - 2);
         FUZZ_CHECK(text->compare(0, first.size(), first) == 0);
         FUZZ_CHECK(text->size() == first.size() || text->compare(first.size(), 2, "\r\n") == 0);
     }

@@ -196,6 +196,10 @@ TEST(AdapterSettings, MultiStringEncodingByteForByte) {
     std::string buffer = adapter::encodeMultiString("10.1.2.3\r\n10.1.2.4");
     buffer.resize(adapter::kValueBuffer, '\0');
     EXPECT_EQ(adapter::multiStringLines(buffer).substr(0, 20), "10.1.2.3\r\n10.1.2.4\r\n");
+    // A value that fills the whole buffer has no zero at its end: the two
+    // bytes dropped at the end are its own.
+    EXPECT_EQ(adapter::multiStringLines(std::string(adapter::kValueBuffer, 'a')),
+              std::string(adapter::kValueBuffer - 2, 'a'));
 }
 
 TEST(AdapterSettings, WritesFourValuesInOrderAndNeverEnableDhcp) {
