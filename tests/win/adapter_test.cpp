@@ -20,6 +20,8 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
+#include "registry_helpers.h"
+#include "win_helpers.h"
 
 using namespace std::string_literals;
 using platform::RegistryType;
@@ -28,32 +30,17 @@ using win32::widen;
 
 namespace {
 
+using namespace regtest;
+using wintest::binaryDir;
+using wintest::readAll;
+using wintest::windowText;
+using wintest::exists;
+
 const std::string kIdA = "{4B0A7E21-9C3D-4F6E-8A5B-1C2D3E4F5A60}";
 const std::string kIdB = "{4B0A7E21-9C3D-4F6E-8A5B-1C2D3E4F5A61}";
 const std::string kDeviceA = "PCI\\VEN_8086&DEV_100E&SUBSYS_001E8086";
 const std::string kDeviceB = "ROOT\\KORVAN\\0001";
 const std::string kDescB = "Korvan 测试网卡 B";
-
-std::wstring binaryDir() {
-    wchar_t buf[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 4);
-    std::wstring path(buf, n);
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
-bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string readAll(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) return {};
-    std::string out;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-    CloseHandle(f);
-    return out;
-}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -62,56 +49,7 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-std::string windowText(HWND h) {
-    wchar_t buf[1024] = {};
-    SendMessageW(h, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf));
-    return narrow(buf);
-}
-
-// The address a SysIPAddress32 shows, "" when all four parts are blank.
-std::string ipText(HWND h) {
-    DWORD a = 0;
-    if (SendMessageW(h, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&a)) == 0) return {};
-    return std::to_string(FIRST_IPADDRESS(a)) + "." + std::to_string(SECOND_IPADDRESS(a)) + "." +
-           std::to_string(THIRD_IPADDRESS(a)) + "." + std::to_string(FOURTH_IPADDRESS(a));
-}
-
 // --- registry set-up through the plain API, independent of the tool's code ---
-
-std::string classKey() {
-    std::string k(adapter::kClassKey);
-    k.pop_back();   // the trailing backslash
-    return k;
-}
-std::string entryKey(int i) {
-    char name[8];
-    std::snprintf(name, sizeof name, "%04d", i);
-    return classKey() + "\\" + name;
-}
-std::string interfaceKey(const std::string& id) { return std::string(adapter::kInterfacesKey) + id; }
-
-bool keyExists(const std::string& path) {
-    HKEY h;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-    RegCloseKey(h);
-    return true;
-}
-
-void put(const std::string& path, const std::string& name, DWORD type, const void* data, DWORD size) {
-    HKEY h;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                              nullptr),
-              ERROR_SUCCESS)
-        << path;
-    ASSERT_EQ(RegSetValueExW(h, widen(name).c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(h);
-}
-// A string type with the characters of `text` (zeros included) as stored.
-void putText(const std::string& path, const std::string& name, DWORD type, const std::string& text) {
-    std::wstring w = widen(text);
-    put(path, name, type, w.data(), static_cast<DWORD>(w.size() * sizeof(wchar_t)));
-}
-void putDword(const std::string& path, const std::string& name, DWORD v) { put(path, name, REG_DWORD, &v, 4); }
 
 // The value's bytes as the ANSI functions return them.
 std::string queryA(const std::string& path, const std::string& name, DWORD* type = nullptr) {
@@ -336,7 +274,7 @@ TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) 
     // A stand-in cmd.exe left beside this binary by other tests would take
     // the place of the real interpreter.
     DeleteFileW((binaryDir() + L"\\cmd.exe").c_str());
-    ASSERT_FALSE(fileExists(binaryDir() + L"\\cmd.exe"));
+    ASSERT_FALSE(exists(binaryDir() + L"\\cmd.exe"));
     devconOnPath();
     click("刷新_按钮");
     putDword(interfaceKey(kIdB), "EnableDHCP", 1);

@@ -12,7 +12,7 @@
 
 #include "platform/win32/http_win32.h"
 #include "platform/win32/platform_win32.h"
-#include "test_util.h"
+#include "win_helpers.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
@@ -25,7 +25,7 @@ using win32::widen;
 
 namespace {
 
-using testutil::binaryDir;
+using wintest::binaryDir;
 
 std::string className(HWND h) {
     wchar_t buf[128] = {};
@@ -244,7 +244,7 @@ TEST_F(MainWindowTest, LaunchersStartTheirCommandLinesThroughTheStandIns) {
     tools::bindLaunchers(*form, runner);
     auto lines = [&] {
         std::vector<std::string> out;
-        std::stringstream s(testutil::readAll(log));
+        std::stringstream s(wintest::readAll(log));
         for (std::string line; std::getline(s, line);) out.push_back(line);
         return out;
     };

@@ -17,6 +17,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
+#include "registry_helpers.h"
 #include "win_helpers.h"
 
 using namespace std::string_literals;
@@ -24,68 +25,13 @@ using win32::widen;
 
 namespace {
 
+using namespace regtest;
+
 const std::string kId1 = "{4B0A7E21-9C3D-4F6E-8A5B-1C2D3E4F5A71}";
 const std::string kId2 = "{4B0A7E21-9C3D-4F6E-8A5B-1C2D3E4F5A72}";
 const std::string kId3 = "{4B0A7E21-9C3D-4F6E-8A5B-1C2D3E4F5A73}";
 constexpr int kEntries = 6;
 const std::string kLongName = "Hostile A " + std::string(16384, 'W');
-
-std::string classKey() {
-    std::string k(adapter::kClassKey);
-    k.pop_back();
-    return k;
-}
-std::string entryKey(int i) {
-    char name[8];
-    std::snprintf(name, sizeof name, "%04d", i);
-    return classKey() + "\\" + name;
-}
-std::string interfaceKey(const std::string& id) { return std::string(adapter::kInterfacesKey) + id; }
-
-bool keyExists(const std::string& path) {
-    HKEY h;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-    RegCloseKey(h);
-    return true;
-}
-void createKey(const std::string& path) {
-    HKEY h;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(h);
-}
-// Any type, any bytes, as stored.
-void putRaw(const std::string& path, const std::string& name, DWORD type, const void* data, size_t size) {
-    HKEY h;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                              nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(h, widen(name).c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)),
-              ERROR_SUCCESS);
-    RegCloseKey(h);
-}
-void putWide(const std::string& path, const std::string& name, DWORD type, const std::wstring& w, size_t extra = 0) {
-    std::string bytes(reinterpret_cast<const char*>(w.data()), w.size() * sizeof(wchar_t));
-    bytes.append(extra, 'x');
-    putRaw(path, name, type, bytes.data(), bytes.size());
-}
-void putText(const std::string& path, const std::string& name, DWORD type, const std::string& utf8) {
-    putWide(path, name, type, widen(utf8));
-}
-void putDword(const std::string& path, const std::string& name, DWORD v) { putRaw(path, name, REG_DWORD, &v, 4); }
-
-void deleteTree(const std::string& path) {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(path).c_str());
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(path).c_str());
-}
-
-std::string ipText(HWND h) {
-    DWORD a = 0;
-    if (SendMessageW(h, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&a)) == 0) return {};
-    return std::to_string(FIRST_IPADDRESS(a)) + "." + std::to_string(SECOND_IPADDRESS(a)) + "." +
-           std::to_string(THIRD_IPADDRESS(a)) + "." + std::to_string(FOURTH_IPADDRESS(a));
-}
 
 struct NoDialogs : platform::Dialogs {
     std::vector<std::string> shown;

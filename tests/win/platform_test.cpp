@@ -12,12 +12,12 @@
 
 #include "platform/codec.h"
 #include "platform/win32/platform_win32.h"
-#include "test_util.h"
+#include "win_helpers.h"
 #include "platform/win32/wide.h"
 
 namespace {
 
-using testutil::binaryDir;
+using wintest::binaryDir;
 
 using win32::narrow;
 using win32::widen;

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "platform/win32/platform_win32.h"
-#include "test_util.h"
+#include "win_helpers.h"
 #include "platform/win32/wide.h"
 
 namespace {
 
-using testutil::binaryDir;
-using testutil::readAll;
+using wintest::binaryDir;
+using wintest::readAll;
 
 using platform::RunOptions;
 using platform::WindowMode;

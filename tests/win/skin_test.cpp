@@ -6,7 +6,7 @@
 
 
 #include "platform/win32/platform_win32.h"
-#include "test_util.h"
+#include "win_helpers.h"
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
@@ -15,14 +15,14 @@
 
 namespace {
 
-using testutil::binaryDir;
+using wintest::binaryDir;
 
 // The real loader with the images of the logging library and the data file
 // of this build.
 struct TestSkin : platform::Skin {
     win32::Win32Skin real;
-    std::string libraryImage() override { return testutil::readAll(binaryDir() + L"\\SkinH_EL_recording.dll"); }
-    std::string dataImage() override { return testutil::readAll(binaryDir() + L"\\..\\skin\\skinh.she"); }
+    std::string libraryImage() override { return wintest::readAll(binaryDir() + L"\\SkinH_EL_recording.dll"); }
+    std::string dataImage() override { return wintest::readAll(binaryDir() + L"\\..\\skin\\skinh.she"); }
     void attach() override { real.attach(); }
     void adjustHsv(int h, int s, int b) override { real.adjustHsv(h, s, b); }
     void setAero(int on) override { real.setAero(on); }
@@ -59,7 +59,7 @@ TEST(Skin, AttachWritesHiddenFilesCallsInOrderAndDrawsNewWindows) {
     const std::wstring dll = dir + L"\\SkinH_EL.dll", she = dir + L"\\skinh.she";
     EXPECT_EQ(GetFileAttributesW(dll.c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(GetFileAttributesW(she.c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(testutil::readAll(she).substr(0, 4), ".SHE");
+    EXPECT_EQ(wintest::readAll(she).substr(0, 4), ".SHE");
 
     // A window made after the attach is drawn from the palette.
     auto* after = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
@@ -73,7 +73,7 @@ TEST(Skin, AttachWritesHiddenFilesCallsInOrderAndDrawsNewWindows) {
     skin.switchEffect(*after, layouts::kMenuEffect);
     EXPECT_FALSE(GetWindowLongW(after->hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
 
-    EXPECT_EQ(testutil::readAll(log), "SkinH_Attach\nSkinH_AdjustHSV 130 0 0\nSkinH_SetAero 1\nSkinH_SetAero 0\n");
+    EXPECT_EQ(wintest::readAll(log), "SkinH_Attach\nSkinH_AdjustHSV 130 0 0\nSkinH_SetAero 1\nSkinH_SetAero 0\n");
 
     // The window going: the data file is gone; the library is still loaded,
     // so its deletion may be refused.

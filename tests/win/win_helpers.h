@@ -1,4 +1,4 @@
-// Small helpers shared by the Windows tests of the main window's panels.
+// Small helpers shared by the Windows tests.
 #pragma once
 
 #include <windows.h>
@@ -33,11 +33,11 @@ inline void setWindowText(HWND h, const std::string& utf8) {
 inline bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 inline std::string readAll(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return {};
     std::string out;
-    char buf[4096];
+    char buf[65536];
     DWORD got = 0;
     while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
     CloseHandle(f);
