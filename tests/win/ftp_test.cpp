@@ -187,9 +187,30 @@ struct FtpWine : ::testing::Test {
         SetWindowTextW(edit, widen(text).c_str());
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
         windows.pump();
+        // The control shows the title the window kept, kept or reverted.
+        EXPECT_EQ(shown(w, "远程文件框", index, 0), w.itemText("远程文件框", index, 0));
         return w.itemText("远程文件框", index, 0);
     }
     void goRemote(win32::Win32Form& w, std::string_view dir) { pressEnter(w, "远程目录编辑框", dir); }
+    // What the list view control itself shows for a cell, and its image:
+    // asked of the control, which asks its window.
+    std::string shown(win32::Win32Form& w, std::string_view list, int index, int column) {
+        wchar_t buf[260] = {};
+        LVITEMW it{};
+        it.iSubItem = column;
+        it.pszText = buf;
+        it.cchTextMax = 260;
+        SendMessageW(w.unitHwnd(list), LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&it));
+        return narrow(buf);
+    }
+    int shownImage(win32::Win32Form& w, std::string_view list, int index) {
+        LVITEMW it{};
+        it.mask = LVIF_IMAGE;
+        it.iItem = index;
+        it.iImage = -7;
+        SendMessageW(w.unitHwnd(list), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+        return it.iImage;
+    }
 };
 
 TEST_F(FtpWine, LoginSucceedsOrSaysWhyNot) {
@@ -231,11 +252,22 @@ TEST_F(FtpWine, ServerListingShowsWhatAUserExpects) {
     EXPECT_EQ(w.itemValue("远程文件框", 4), 2);
     EXPECT_EQ(w.itemText("远程文件框", 4, 1), "14");
     EXPECT_NE(w.itemText("远程文件框", 4, 2).find("年"), std::string::npos);
+    // The control shows the same rows with their images.
+    HWND list = w.unitHwnd("远程文件框");
+    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 6);
+    EXPECT_EQ(shown(w, "远程文件框", 4, 0), ".htaccess");
+    EXPECT_EQ(shown(w, "远程文件框", 4, 1), "14");
+    EXPECT_EQ(shown(w, "远程文件框", 4, 2), w.itemText("远程文件框", 4, 2));
+    EXPECT_EQ(shownImage(w, "远程文件框", 0), 1);
+    EXPECT_EQ(shownImage(w, "远程文件框", 4), 2);
 
     select(w, "远程文件框", "pub");
     doubleClick(w, "远程文件框");
     EXPECT_EQ(w.text("远程目录编辑框"), "/pub");
     EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "a", "readme.txt"}));
+    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+    EXPECT_EQ(shownImage(w, "远程文件框", 0), 0);
+    EXPECT_EQ(shown(w, "远程文件框", 2, 0), "readme.txt");
     select(w, "远程文件框", "a");
     doubleClick(w, "远程文件框");
     EXPECT_EQ(w.text("远程目录编辑框"), "/pub/a");
@@ -374,6 +406,31 @@ TEST_F(FtpWine, UploadReplacesOnlyWhenAllowed) {
     click(w, "上传按钮");
     EXPECT_EQ(w.text("状态标签"), "上传文件“up.bin”失败!！");
     EXPECT_FALSE(exists(serverFile("ro/up.bin")));
+}
+
+TEST_F(FtpWine, FilesOfSeveralBlocksCrossByteForByte) {
+    // Several transfer blocks and a ragged end, every byte value.
+    std::string data(3 * (1u << 20) + 12345, '\0');
+    std::uint32_t x = 2463534242u;
+    for (char& c : data) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    spit(serverFile("pub/blocks.bin"), data);
+    ASSERT_TRUE(ftp.open("127.0.0.1", env("KORVAN_FTP_USER"), env("KORVAN_FTP_PASSWORD"),
+                         std::atoi(env("KORVAN_FTP_PORT").c_str()), false));
+    ASSERT_TRUE(ftp.setCurrentDirectory("/pub"));
+    spit(local + "\\blocks.bin", "old");
+    ASSERT_TRUE(ftp.get("blocks.bin", local + "\\blocks.bin"));
+    EXPECT_TRUE(slurp(local + "\\blocks.bin") == data) << "the download differs";
+    ASSERT_TRUE(ftp.put(local + "\\blocks.bin", "back.bin"));
+    EXPECT_TRUE(slurp(serverFile("pub/back.bin")) == data) << "the upload differs";
+    // Nothing of the download is left beside the file.
+    WIN32_FIND_DATAW fd{};
+    HANDLE h = FindFirstFileW(widen(local + "\\*.part").c_str(), &fd);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    ftp.close();
 }
 
 TEST_F(FtpWine, DeleteCreateAndRenameOnTheServer) {

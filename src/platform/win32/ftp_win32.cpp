@@ -1,7 +1,11 @@
 // The FTP connection over WinINet's W functions.
 #include "platform/win32/ftp_win32.h"
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/platform_win32.h"
@@ -27,6 +31,78 @@ platform::DateTime dateTimeOf(const FILETIME& ft) {
 std::wstring partName(const std::wstring& local) {
     return local + L".korvan-" + std::to_wstring(GetCurrentProcessId()) + L".part";
 }
+
+// Hands the blocks of a transfer to their destination on a thread of its
+// own, so the destination takes one block while the next is read: the disk
+// writes while the server sends, the server receives while the disk reads.
+// One block waits at most; a block handed in while another waits holds the
+// reader back until the sink takes it.
+class BlockSink {
+public:
+    // `sink` takes a whole block; false stops the transfer.
+    explicit BlockSink(std::function<bool(const char*, DWORD)> sink)
+        : sink_(std::move(sink)), thread_([this] { run(); }) {}
+    ~BlockSink() { finish(); }
+    BlockSink(const BlockSink&) = delete;
+    BlockSink& operator=(const BlockSink&) = delete;
+
+    // Takes the first `n` bytes of `block` and leaves an empty buffer of
+    // the same capacity in its place. False once a write has failed.
+    bool write(std::vector<char>& block, DWORD n) {
+        std::unique_lock<std::mutex> lock(m_);
+        changed_.wait(lock, [this] { return !full_ || failed_; });
+        if (failed_) return false;
+        std::swap(block, waiting_);
+        waitingBytes_ = n;
+        full_ = true;
+        changed_.notify_all();
+        return true;
+    }
+
+    // Waits for every block handed in; true when all of them were written.
+    bool finish() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            closing_ = true;
+            changed_.notify_all();
+        }
+        if (thread_.joinable()) thread_.join();
+        return !failed_;
+    }
+
+private:
+    void run() {
+        std::vector<char> block;
+        for (;;) {
+            DWORD n = 0;
+            {
+                std::unique_lock<std::mutex> lock(m_);
+                changed_.wait(lock, [this] { return full_ || closing_; });
+                if (!full_) return;
+                block.swap(waiting_);
+                if (waiting_.size() < block.size()) waiting_.resize(block.size());
+                n = waitingBytes_;
+                full_ = false;
+                changed_.notify_all();
+            }
+            if (!sink_(block.data(), n)) {
+                std::lock_guard<std::mutex> lock(m_);
+                failed_ = true;
+                full_ = false;
+                changed_.notify_all();
+                return;
+            }
+        }
+    }
+
+    std::function<bool(const char*, DWORD)> sink_;
+    std::mutex m_;
+    std::condition_variable changed_;
+    std::vector<char> waiting_;
+    DWORD waitingBytes_ = 0;
+    bool full_ = false, closing_ = false, failed_ = false;
+    std::thread thread_;   // last: starts once the rest is ready
+};
 
 }  // namespace
 
@@ -118,17 +194,36 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
         UniqueHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
         if (!file) return false;
+        // A read returns what the connection holds at that moment, often a
+        // small part of the buffer: a block is filled before it is written,
+        // so the disk sees few large writes, and it is written while the
+        // next one arrives.
         std::vector<char> buf(kChunk);
-        for (;;) {
-            DWORD got = 0;
-            if (!InternetReadFile(source.get(), buf.data(), kChunk, &got)) break;
-            if (got == 0) {
-                ok = true;
-                break;
-            }
+        BlockSink writer([h = file.get()](const char* data, DWORD n) {
             DWORD written = 0;
-            if (!WriteFile(file.get(), buf.data(), got, &written, nullptr) || written != got) break;
+            return WriteFile(h, data, n, &written, nullptr) && written == n;
+        });
+        bool failed = false, done = false;
+        while (!failed && !done) {
+            DWORD filled = 0;
+            while (filled < kChunk) {
+                DWORD got = 0;
+                if (!InternetReadFile(source.get(), buf.data() + filled, kChunk - filled, &got)) {
+                    failed = true;
+                    break;
+                }
+                if (got == 0) {
+                    done = true;
+                    break;
+                }
+                filled += got;
+            }
+            if (!failed && filled) {
+                if (!writer.write(buf, filled)) failed = true;
+                if (buf.size() < kChunk) buf.resize(kChunk);
+            }
         }
+        ok = writer.finish() && done && !failed;
         if (ok) ok = CloseHandle(file.release()) != FALSE;
     }
     ok = ok && MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -139,19 +234,24 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
 bool Win32Ftp::put(std::string_view local, std::string_view remote) {
     if (!connection_) return false;
     UniqueHandle file(CreateFileW(widen(local).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return false;
     InetHandle target(
         FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
     if (!target) return false;
+    BlockSink sender([h = target.get()](const char* data, DWORD n) {
+        DWORD sent = 0;
+        for (DWORD done = 0; done < n; done += sent)
+            if (!InternetWriteFile(h, data + done, n - done, &sent) || sent == 0) return false;
+        return true;
+    });
     std::vector<char> buf(kChunk);
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) return false;
-        if (got == 0) return true;
-        DWORD sent = 0;
-        for (DWORD done = 0; done < got; done += sent)
-            if (!InternetWriteFile(target.get(), buf.data() + done, got - done, &sent) || sent == 0) return false;
+        if (got == 0) return sender.finish();
+        if (!sender.write(buf, got)) return false;
+        if (buf.size() < kChunk) buf.resize(kChunk);
     }
 }
 

@@ -122,6 +122,17 @@ struct Win32Form::UnitRec {
     std::string caption;         // menu captions
     HBITMAP bitmap = nullptr;    // pictures
     HIMAGELIST images = nullptr; // list views
+    // List views hold no items of their own (owner data): the rows live
+    // here and the control asks for what it draws, so filling a list of
+    // tens of thousands of entries costs one message.
+    struct Row {
+        std::vector<std::wstring> cells;   // column 0 is the title
+        int value = 0;
+        int image = -1;
+    };
+    std::vector<Row> rows;
+    bool redrawOff = false;      // list views: rows added while off are counted when on
+    bool countStale = false;
     int rangeMin = 0, rangeMax = 100;
     bool drawn = false;          // a label painted by its canvas; caption holds its text
 };
@@ -364,7 +375,7 @@ void Win32Form::createUnit(UnitRec& u) {
         break;
     case Kind::ListView:
         cls = WC_LISTVIEWW;
-        style |= WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
+        style |= WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
                  ((d.flags & ui::kEditLabels) ? LVS_EDITLABELS : 0);
         ex |= WS_EX_CLIENTEDGE;
         text.clear();
@@ -839,11 +850,27 @@ void Win32Form::setChecked(std::string_view unit, bool on) {
 
 // --- items -------------------------------------------------------------------
 
+namespace {
+
+// Tells a list view how many rows it has, keeping its scroll position and
+// repainting only what the change touches.
+void syncCount(HWND list, size_t n) {
+    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(n), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+}  // namespace
+
 void Win32Form::clearItems(std::string_view unit) {
     UnitRec* u = find(unit);
     if (!u || !u->hwnd) return;
-    if (u->unit->kind == Kind::ListView) SendMessageW(u->hwnd, LVM_DELETEALLITEMS, 0, 0);
-    else SendMessageW(u->hwnd, CB_RESETCONTENT, 0, 0);
+    if (u->unit->kind == Kind::ListView) {
+        u->rows.clear();
+        u->countStale = false;
+        // Also drops the selection and the focus item.
+        SendMessageW(u->hwnd, LVM_DELETEALLITEMS, 0, 0);
+    } else {
+        SendMessageW(u->hwnd, CB_RESETCONTENT, 0, 0);
+    }
 }
 
 int Win32Form::addItem(std::string_view unit, std::string_view text, int value, int image) {
@@ -851,13 +878,14 @@ int Win32Form::addItem(std::string_view unit, std::string_view text, int value, 
     if (!u || !u->hwnd) return -1;
     std::wstring w = widen(text);
     if (u->unit->kind == Kind::ListView) {
-        LVITEMW it{};
-        it.mask = LVIF_TEXT | LVIF_PARAM | (image >= 0 ? LVIF_IMAGE : 0);
-        it.iItem = static_cast<int>(SendMessageW(u->hwnd, LVM_GETITEMCOUNT, 0, 0));
-        it.pszText = w.data();
-        it.lParam = value;
-        it.iImage = image;
-        return static_cast<int>(SendMessageW(u->hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&it)));
+        UnitRec::Row row;
+        row.cells.push_back(std::move(w));
+        row.value = value;
+        row.image = image;
+        u->rows.push_back(std::move(row));
+        if (u->redrawOff) u->countStale = true;
+        else syncCount(u->hwnd, u->rows.size());
+        return static_cast<int>(u->rows.size()) - 1;
     }
     int idx = static_cast<int>(SendMessageW(u->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str())));
     if (idx >= 0) SendMessageW(u->hwnd, CB_SETITEMDATA, idx, static_cast<LPARAM>(value));
@@ -867,7 +895,7 @@ int Win32Form::addItem(std::string_view unit, std::string_view text, int value, 
 int Win32Form::itemCount(std::string_view unit) const {
     const UnitRec* u = find(unit);
     if (!u || !u->hwnd) return 0;
-    if (u->unit->kind == Kind::ListView) return static_cast<int>(SendMessageW(u->hwnd, LVM_GETITEMCOUNT, 0, 0));
+    if (u->unit->kind == Kind::ListView) return static_cast<int>(u->rows.size());
     int n = static_cast<int>(SendMessageW(u->hwnd, CB_GETCOUNT, 0, 0));
     return n < 0 ? 0 : n;
 }
@@ -876,14 +904,9 @@ std::string Win32Form::itemText(std::string_view unit, int index, int column) co
     const UnitRec* u = find(unit);
     if (!u || !u->hwnd || index < 0 || index >= itemCount(unit)) return {};
     if (u->unit->kind == Kind::ListView) {
-        std::wstring buf(1024, L'\0');
-        LVITEMW it{};
-        it.iSubItem = column;
-        it.pszText = buf.data();
-        it.cchTextMax = static_cast<int>(buf.size());
-        int n = static_cast<int>(SendMessageW(u->hwnd, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&it)));
-        buf.resize(static_cast<size_t>(std::max(n, 0)));
-        return narrow(buf);
+        const auto& cells = u->rows[static_cast<size_t>(index)].cells;
+        if (column < 0 || static_cast<size_t>(column) >= cells.size()) return {};
+        return narrow(cells[static_cast<size_t>(column)]);
     }
     if (column != 0) return {};
     int len = static_cast<int>(SendMessageW(u->hwnd, CB_GETLBTEXTLEN, index, 0));
@@ -897,23 +920,17 @@ std::string Win32Form::itemText(std::string_view unit, int index, int column) co
 void Win32Form::setItemText(std::string_view unit, int index, int column, std::string_view text) {
     UnitRec* u = find(unit);
     if (!u || !u->hwnd || u->unit->kind != Kind::ListView) return;
-    std::wstring w = widen(text);
-    LVITEMW it{};
-    it.iSubItem = column;
-    it.pszText = w.data();
-    SendMessageW(u->hwnd, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&it));
+    if (index < 0 || static_cast<size_t>(index) >= u->rows.size() || column < 0 || column > 255) return;
+    auto& cells = u->rows[static_cast<size_t>(index)].cells;
+    if (cells.size() <= static_cast<size_t>(column)) cells.resize(static_cast<size_t>(column) + 1);
+    cells[static_cast<size_t>(column)] = widen(text);
+    if (!u->redrawOff) SendMessageW(u->hwnd, LVM_REDRAWITEMS, index, index);
 }
 
 int Win32Form::itemValue(std::string_view unit, int index) const {
     const UnitRec* u = find(unit);
     if (!u || !u->hwnd || index < 0 || index >= itemCount(unit)) return 0;
-    if (u->unit->kind == Kind::ListView) {
-        LVITEMW it{};
-        it.mask = LVIF_PARAM;
-        it.iItem = index;
-        SendMessageW(u->hwnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-        return static_cast<int>(it.lParam);
-    }
+    if (u->unit->kind == Kind::ListView) return u->rows[static_cast<size_t>(index)].value;
     return static_cast<int>(SendMessageW(u->hwnd, CB_GETITEMDATA, index, 0));
 }
 
@@ -965,6 +982,11 @@ void Win32Form::setColumns(std::string_view unit, const std::vector<ui::Column>&
 void Win32Form::setRedraw(std::string_view unit, bool on) {
     UnitRec* u = find(unit);
     if (!u || !u->hwnd) return;
+    u->redrawOff = !on;
+    if (on && u->countStale) {
+        u->countStale = false;
+        syncCount(u->hwnd, u->rows.size());
+    }
     SendMessageW(u->hwnd, WM_SETREDRAW, on ? TRUE : FALSE, 0);
     if (on) InvalidateRect(u->hwnd, nullptr, TRUE);
 }
@@ -1180,13 +1202,36 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
                 a.index = nm->iItem;
                 fire(u->name, Event::Selected, a);
             }
+        } else if (hdr->code == LVN_GETDISPINFOW) {
+            auto& item = reinterpret_cast<NMLVDISPINFOW*>(lp)->item;
+            if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= u->rows.size()) return 0;
+            const UnitRec::Row& row = u->rows[static_cast<size_t>(item.iItem)];
+            if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+                const size_t col = item.iSubItem < 0 ? 0 : static_cast<size_t>(item.iSubItem);
+                const std::wstring* cell = col < row.cells.size() ? &row.cells[col] : nullptr;
+                const size_t n = cell ? std::min(cell->size(), static_cast<size_t>(item.cchTextMax) - 1) : 0;
+                if (n) wmemcpy(item.pszText, cell->data(), n);
+                item.pszText[n] = L'\0';
+            }
+            if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) item.iImage = row.image;
+            if (item.mask & LVIF_PARAM) item.lParam = row.value;
+            return 0;
         } else if (hdr->code == LVN_ENDLABELEDITW) {
             auto* di = reinterpret_cast<NMLVDISPINFOW*>(lp);
             if (!di->item.pszText) return FALSE;   // editing cancelled
+            const int index = di->item.iItem;
+            if (index < 0 || static_cast<size_t>(index) >= u->rows.size()) return FALSE;
             ui::EventArgs a{u->name, Event::LabelEdited};
-            a.index = di->item.iItem;
+            a.index = index;
             a.text = narrow(di->item.pszText);
-            return fire(u->name, Event::LabelEdited, a) ? TRUE : FALSE;
+            if (!fire(u->name, Event::LabelEdited, a)) return FALSE;
+            // An owner-data list keeps no text: the accepted title is ours to
+            // keep. The handler may have refilled the list meanwhile.
+            if (static_cast<size_t>(index) < u->rows.size()) {
+                u->rows[static_cast<size_t>(index)].cells[0] = di->item.pszText;
+                SendMessageW(u->hwnd, LVM_REDRAWITEMS, index, index);
+            }
+            return TRUE;
         }
         return 0;
     }

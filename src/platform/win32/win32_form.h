@@ -7,6 +7,10 @@
 // are real containers that clip their units. All positions handed in and out
 // are 96-DPI pixels; the backend scales them by the window's DPI.
 //
+// List views are virtual (owner data): the rows live in the backend and the
+// control asks for the cells it draws, so a list of tens of thousands of
+// entries fills in one message and draws only what is in view.
+//
 // Everything here runs on the user-interface thread.
 #pragma once
 
