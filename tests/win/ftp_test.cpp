@@ -482,6 +482,44 @@ TEST_F(FtpWine, DeleteCreateAndRenameOnTheServer) {
     EXPECT_TRUE(exists(serverFile("ro/locked.txt")));
 }
 
+// Counts the ticks of a timer of the FTP window.
+int g_ticks = 0;
+void CALLBACK countTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticks; }
+
+TEST_F(FtpWine, WindowKeepsPaintingAndDropsClicksWhileTheServerWorks) {
+    // A listing long enough to wait for: Wine's WinINet takes its time.
+    CreateDirectoryW(widen(serverFile("pub/many")).c_str(), nullptr);
+    for (int i = 0; i < 40; ++i) spit(serverFile("pub/many/file" + std::to_string(i) + ".txt"), "x");
+    auto& w = login();
+    goRemote(w, "/pub");
+    select(w, "远程文件框", "readme.txt");
+    HWND button = w.unitHwnd("删除文件按钮");
+    auto clickLater = [&] {
+        PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    };
+    // Idle, a click of the user's reaches the button: it asks (No).
+    clickLater();
+    windows.pump();
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+
+    // During the listing the timer runs, the click is dropped and a close
+    // request waits until the listing is shown.
+    g_ticks = 0;
+    SetTimer(w.hwnd(), 4242, 20, countTick);
+    clickLater();
+    PostMessageW(w.hwnd(), WM_CLOSE, 0, 0);
+    goRemote(w, "/pub/many");
+    KillTimer(w.hwnd(), 4242);
+    EXPECT_GE(g_ticks, 3);
+    EXPECT_EQ(w.itemCount("远程文件框"), 41);
+    EXPECT_EQ(w.text("状态标签"), "获取磁盘目录列表完毕");
+    ASSERT_NE(client->window(), nullptr);   // not closed in the middle
+    windows.pump();
+    EXPECT_EQ(dialogs.asked.size(), 1u);    // the click never arrives
+    EXPECT_EQ(client->window(), nullptr);   // the close request did
+}
+
 TEST_F(FtpWine, DisconnectTwiceLeavesTheUpEntry) {
     auto& w = login();
     for (int round = 0; round < 2; ++round) {

@@ -106,61 +106,138 @@ private:
 
 }  // namespace
 
+namespace {
+
+// What a user does with the mouse and the keyboard, apart from moving the
+// pointer and taking a window by its caption.
+bool isUserInput(const MSG& m) {
+    if (m.message == WM_MOUSEMOVE || m.message == WM_NCMOUSEMOVE) return false;
+    if (m.message == WM_NCLBUTTONDOWN && m.wParam == HTCAPTION) return false;
+    return (m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST) ||
+           (m.message >= WM_MOUSEFIRST && m.message <= WM_MOUSELAST) ||
+           (m.message >= WM_NCMOUSEMOVE && m.message <= WM_NCXBUTTONDBLCLK) || m.message == WM_INPUT;
+}
+
+// Messages that end windows or the program: they wait until the call is over.
+bool waitsForTheCall(const MSG& m) {
+    return m.message == WM_QUIT || m.message == WM_CLOSE || m.message == WM_SYSCOMMAND ||
+           m.message == WM_DESTROY || (m.hwnd == nullptr && m.message != WM_TIMER);
+}
+
+// Waits for `done` with this thread's windows painting, their timers
+// running and the messages of other threads arriving. Clicks and keys meet
+// a busy window and are dropped, as they would be on a disabled one;
+// requests to close a window or to end the program are posted again once
+// the wait is over.
+void waitResponsive(HANDLE done) {
+    std::vector<MSG> later;
+    for (;;) {
+        const DWORD w = MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (w != WAIT_OBJECT_0 + 1) break;
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (isUserInput(m)) continue;
+            if (waitsForTheCall(m)) {
+                later.push_back(m);
+                continue;
+            }
+            DispatchMessageW(&m);
+        }
+    }
+    for (const MSG& m : later) {
+        if (m.message == WM_QUIT) PostQuitMessage(static_cast<int>(m.wParam));
+        else if (m.hwnd) PostMessageW(m.hwnd, m.message, m.wParam, m.lParam);
+        else PostThreadMessageW(GetCurrentThreadId(), m.message, m.wParam, m.lParam);
+    }
+}
+
+}  // namespace
+
+template <class R, class F>
+R Win32Ftp::call(R busy, F&& work) {
+    // One call at a time on the connection: a window message handled while
+    // a call waits cannot start another.
+    if (busy_) return busy;
+    busy_ = true;
+    R result = busy;
+    UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!done) {
+        result = work();
+    } else {
+        std::thread worker([&] {
+            result = work();
+            SetEvent(done.get());
+        });
+        waitResponsive(done.get());
+        worker.join();
+    }
+    busy_ = false;
+    return result;
+}
+
 bool Win32Ftp::open(std::string_view server, const std::optional<std::string>& account,
                     const std::optional<std::string>& password, int port, bool passive) {
-    close();
-    if (port < 0 || port > 65535) return false;
-    if (!session_) session_.reset(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    if (!session_) return false;
-    const std::wstring host = widen(server);
-    const std::wstring user = account ? widen(*account) : std::wstring();
-    const std::wstring pass = password ? widen(*password) : std::wstring();
-    // Port 0 is INTERNET_DEFAULT_FTP_PORT's stand-in: WinINet uses 21.
-    connection_.reset(InternetConnectW(session_.get(), host.c_str(), static_cast<INTERNET_PORT>(port),
-                                       account ? user.c_str() : nullptr, password ? pass.c_str() : nullptr,
-                                       INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0));
-    return isOpen();
+    return call(false, [&]() -> bool {
+        close();
+        if (port < 0 || port > 65535) return false;
+        if (!session_) session_.reset(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+        if (!session_) return false;
+        const std::wstring host = widen(server);
+        const std::wstring user = account ? widen(*account) : std::wstring();
+        const std::wstring pass = password ? widen(*password) : std::wstring();
+        // Port 0 is INTERNET_DEFAULT_FTP_PORT's stand-in: WinINet uses 21.
+        connection_.reset(InternetConnectW(session_.get(), host.c_str(), static_cast<INTERNET_PORT>(port),
+                                           account ? user.c_str() : nullptr, password ? pass.c_str() : nullptr,
+                                           INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0));
+        return isOpen();
+    });
 }
 
 void Win32Ftp::close() { connection_.reset(); }
 
 std::string Win32Ftp::currentDirectory() {
-    if (!connection_) return {};
-    std::wstring buf(kMaxDirectoryChars + 1, L'\0');
-    DWORD len = kMaxDirectoryChars;
-    if (!FtpGetCurrentDirectoryW(connection_.get(), buf.data(), &len)) return {};
-    buf.resize(wcsnlen(buf.c_str(), buf.size()));
-    return narrow(buf);
+    return call(std::string(), [&]() -> std::string {
+        if (!connection_) return {};
+        std::wstring buf(kMaxDirectoryChars + 1, L'\0');
+        DWORD len = kMaxDirectoryChars;
+        if (!FtpGetCurrentDirectoryW(connection_.get(), buf.data(), &len)) return {};
+        buf.resize(wcsnlen(buf.c_str(), buf.size()));
+        return narrow(buf);
+    });
 }
 
 bool Win32Ftp::setCurrentDirectory(std::string_view path) {
-    return connection_ && FtpSetCurrentDirectoryW(connection_.get(), widen(path).c_str());
+    return call(false, [&]() -> bool {
+        return connection_ && FtpSetCurrentDirectoryW(connection_.get(), widen(path).c_str());
+    });
 }
 
 std::vector<platform::DirEntry> Win32Ftp::list(std::string_view pattern) {
-    std::vector<platform::DirEntry> out;
-    if (!connection_) return out;
-    std::string p(pattern);
-    if (p.ends_with("*.*")) p.resize(p.size() - 2);
-    WIN32_FIND_DATAW fd{};
-    // One search at a time per connection: the handle closes before return.
-    InetHandle find(FtpFindFirstFileW(connection_.get(), widen(p).c_str(), &fd, kFresh, 0));
-    if (!find) return out;
-    do {
-        platform::DirEntry e;
-        e.name = narrow(fd.cFileName);
-        e.attributes = fd.dwFileAttributes;
-        e.size = (static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-        e.time = dateTimeOf(fd.ftLastWriteTime);   // as the server reports it
-        out.push_back(std::move(e));
-    } while (InternetFindNextFileW(find.get(), &fd));
-    find.reset();
-    // Some WinINet listings parsers (Wine's among them) saturate sizes at
-    // 2^31 - 1. A file showing exactly that size is asked about once more.
-    for (auto& e : out)
-        if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size == 0x7FFFFFFFu)
-            if (auto exact = sizeOf(e.name)) e.size = *exact;
-    return out;
+    return call(std::vector<platform::DirEntry>(), [&]() -> std::vector<platform::DirEntry> {
+        std::vector<platform::DirEntry> out;
+        if (!connection_) return out;
+        std::string p(pattern);
+        if (p.ends_with("*.*")) p.resize(p.size() - 2);
+        WIN32_FIND_DATAW fd{};
+        // One search at a time per connection: the handle closes before return.
+        InetHandle find(FtpFindFirstFileW(connection_.get(), widen(p).c_str(), &fd, kFresh, 0));
+        if (!find) return out;
+        do {
+            platform::DirEntry e;
+            e.name = narrow(fd.cFileName);
+            e.attributes = fd.dwFileAttributes;
+            e.size = (static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+            e.time = dateTimeOf(fd.ftLastWriteTime);   // as the server reports it
+            out.push_back(std::move(e));
+        } while (InternetFindNextFileW(find.get(), &fd));
+        find.reset();
+        // Some WinINet listings parsers (Wine's among them) saturate sizes at
+        // 2^31 - 1. A file showing exactly that size is asked about once more.
+        for (auto& e : out)
+            if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size == 0x7FFFFFFFu)
+                if (auto exact = sizeOf(e.name)) e.size = *exact;
+        return out;
+    });
 }
 
 std::optional<std::uint64_t> Win32Ftp::sizeOf(std::string_view name) {
@@ -182,93 +259,105 @@ std::optional<std::uint64_t> Win32Ftp::sizeOf(std::string_view name) {
 }
 
 bool Win32Ftp::get(std::string_view remote, std::string_view local) {
-    if (!connection_) return false;
-    const std::wstring target = widen(local);
-    if (target.empty()) return false;
-    const std::wstring part = partName(target);
-    bool ok = false;
-    {
-        InetHandle source(FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_READ,
-                                       FTP_TRANSFER_TYPE_BINARY | kFresh, 0));
-        if (!source) return false;
-        UniqueHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
-        if (!file) return false;
-        // A read returns what the connection holds at that moment, often a
-        // small part of the buffer: a block is filled before it is written,
-        // so the disk sees few large writes, and it is written while the
-        // next one arrives.
-        std::vector<char> buf(kChunk);
-        BlockSink writer([h = file.get()](const char* data, DWORD n) {
-            DWORD written = 0;
-            return WriteFile(h, data, n, &written, nullptr) && written == n;
-        });
-        bool failed = false, done = false;
-        while (!failed && !done) {
-            DWORD filled = 0;
-            while (filled < kChunk) {
-                DWORD got = 0;
-                if (!InternetReadFile(source.get(), buf.data() + filled, kChunk - filled, &got)) {
-                    failed = true;
-                    break;
+    return call(false, [&]() -> bool {
+        if (!connection_) return false;
+        const std::wstring target = widen(local);
+        if (target.empty()) return false;
+        const std::wstring part = partName(target);
+        bool ok = false;
+        {
+            InetHandle source(FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_READ,
+                                           FTP_TRANSFER_TYPE_BINARY | kFresh, 0));
+            if (!source) return false;
+            UniqueHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                          nullptr));
+            if (!file) return false;
+            // A read returns what the connection holds at that moment, often a
+            // small part of the buffer: a block is filled before it is written,
+            // so the disk sees few large writes, and it is written while the
+            // next one arrives.
+            std::vector<char> buf(kChunk);
+            BlockSink writer([h = file.get()](const char* data, DWORD n) {
+                DWORD written = 0;
+                return WriteFile(h, data, n, &written, nullptr) && written == n;
+            });
+            bool failed = false, done = false;
+            while (!failed && !done) {
+                DWORD filled = 0;
+                while (filled < kChunk) {
+                    DWORD got = 0;
+                    if (!InternetReadFile(source.get(), buf.data() + filled, kChunk - filled, &got)) {
+                        failed = true;
+                        break;
+                    }
+                    if (got == 0) {
+                        done = true;
+                        break;
+                    }
+                    filled += got;
                 }
-                if (got == 0) {
-                    done = true;
-                    break;
+                if (!failed && filled) {
+                    if (!writer.write(buf, filled)) failed = true;
+                    if (buf.size() < kChunk) buf.resize(kChunk);
                 }
-                filled += got;
             }
-            if (!failed && filled) {
-                if (!writer.write(buf, filled)) failed = true;
-                if (buf.size() < kChunk) buf.resize(kChunk);
-            }
+            ok = writer.finish() && done && !failed;
+            if (ok) ok = CloseHandle(file.release()) != FALSE;
         }
-        ok = writer.finish() && done && !failed;
-        if (ok) ok = CloseHandle(file.release()) != FALSE;
-    }
-    ok = ok && MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (!ok) DeleteFileW(part.c_str());
-    return ok;
+        ok = ok && MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (!ok) DeleteFileW(part.c_str());
+        return ok;
+    });
 }
 
 bool Win32Ftp::put(std::string_view local, std::string_view remote) {
-    if (!connection_) return false;
-    UniqueHandle file(CreateFileW(widen(local).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
-    InetHandle target(
-        FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
-    if (!target) return false;
-    BlockSink sender([h = target.get()](const char* data, DWORD n) {
-        DWORD sent = 0;
-        for (DWORD done = 0; done < n; done += sent)
-            if (!InternetWriteFile(h, data + done, n - done, &sent) || sent == 0) return false;
-        return true;
+    return call(false, [&]() -> bool {
+        if (!connection_) return false;
+        UniqueHandle file(CreateFileW(widen(local).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file) return false;
+        InetHandle target(
+            FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
+        if (!target) return false;
+        BlockSink sender([h = target.get()](const char* data, DWORD n) {
+            DWORD sent = 0;
+            for (DWORD done = 0; done < n; done += sent)
+                if (!InternetWriteFile(h, data + done, n - done, &sent) || sent == 0) return false;
+            return true;
+        });
+        std::vector<char> buf(kChunk);
+        for (;;) {
+            DWORD got = 0;
+            if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) return false;
+            if (got == 0) return sender.finish();
+            if (!sender.write(buf, got)) return false;
+            if (buf.size() < kChunk) buf.resize(kChunk);
+        }
     });
-    std::vector<char> buf(kChunk);
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) return false;
-        if (got == 0) return sender.finish();
-        if (!sender.write(buf, got)) return false;
-        if (buf.size() < kChunk) buf.resize(kChunk);
-    }
 }
 
 bool Win32Ftp::removeFile(std::string_view name) {
-    return connection_ && FtpDeleteFileW(connection_.get(), widen(name).c_str());
+    return call(false, [&]() -> bool {
+        return connection_ && FtpDeleteFileW(connection_.get(), widen(name).c_str());
+    });
 }
 
 bool Win32Ftp::rename(std::string_view from, std::string_view to) {
-    return connection_ && FtpRenameFileW(connection_.get(), widen(from).c_str(), widen(to).c_str());
+    return call(false, [&]() -> bool {
+        return connection_ && FtpRenameFileW(connection_.get(), widen(from).c_str(), widen(to).c_str());
+    });
 }
 
 bool Win32Ftp::createDirectory(std::string_view name) {
-    return connection_ && FtpCreateDirectoryW(connection_.get(), widen(name).c_str());
+    return call(false, [&]() -> bool {
+        return connection_ && FtpCreateDirectoryW(connection_.get(), widen(name).c_str());
+    });
 }
 
 bool Win32Ftp::removeDirectory(std::string_view name) {
-    return connection_ && FtpRemoveDirectoryW(connection_.get(), widen(name).c_str());
+    return call(false, [&]() -> bool {
+        return connection_ && FtpRemoveDirectoryW(connection_.get(), widen(name).c_str());
+    });
 }
 
 }  // namespace win32

@@ -25,7 +25,10 @@ class Win32Windows;
 // on first use (agent "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)",
 // direct, no proxy) and kept until the object goes; the connection lives
 // from open() to close() or the next open(). UI thread only; every call
-// blocks until the server answers.
+// returns when the server has answered. Meanwhile the call runs on a thread
+// of its own and the thread's windows keep painting and running their
+// timers; clicks and keys are dropped as on a disabled window, and requests
+// to close a window or end the program wait until the call is over.
 //
 // Transfers are binary and go through FtpOpenFileW with reads and writes of
 // 1 MiB (far quicker than FtpGetFileW / FtpPutFileW under Wine, the same on
@@ -49,10 +52,15 @@ public:
     bool removeDirectory(std::string_view name) override;
 
 private:
+    // Runs `work` as described above; a call made while another is under
+    // way returns `busy` at once.
+    template <class R, class F>
+    R call(R busy, F&& work);
     // The exact size of a file of the current directory (SIZE), when the
     // server tells it.
     std::optional<std::uint64_t> sizeOf(std::string_view name);
 
+    bool busy_ = false;
     InetHandle session_;
     InetHandle connection_;
 };
