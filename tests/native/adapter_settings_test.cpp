@@ -200,6 +200,11 @@ TEST(AdapterSettings, MultiStringEncodingByteForByte) {
     // bytes dropped at the end are its own.
     EXPECT_EQ(adapter::multiStringLines(std::string(adapter::kValueBuffer, 'a')),
               std::string(adapter::kValueBuffer - 2, 'a'));
+    // Its only zero second last: the break before the last byte loses its
+    // "\n" with that byte.
+    std::string nearlyFull(adapter::kValueBuffer, 'a');
+    nearlyFull[adapter::kValueBuffer - 2] = '\0';
+    EXPECT_EQ(adapter::multiStringLines(nearlyFull), std::string(adapter::kValueBuffer - 2, 'a') + "\r");
 }
 
 TEST(AdapterSettings, WritesFourValuesInOrderAndNeverEnableDhcp) {
