@@ -6,12 +6,14 @@
 //
 //   ftp_bench <port> <user> <password> list <dir>
 //   ftp_bench <port> <user> <password> transfer <file>
+//   ftp_bench - - - fill <count>       (the window's part alone, made-up entries)
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -63,7 +65,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::string target = win32::narrow(argv[5]);
 
     win32::Win32Ftp ftp;
-    if (!ftp.open("127.0.0.1", user, password, port, false)) {
+    if (mode != L"fill" && !ftp.open("127.0.0.1", user, password, port, false)) {
         std::printf("login failed\n");
         return 1;
     }
@@ -96,19 +98,30 @@ int wmain(int argc, wchar_t** argv) {
     // A listing as the user sees it, in its two parts: the platform fetching
     // the entries from the server (change directory, list), then the window
     // filling its list from them and drawing it. The second part runs from
-    // the kept entries, so the server is asked once.
+    // the kept entries, so the server is asked once. "fill" makes entries up
+    // instead, for the window's part alone.
     auto t0 = std::chrono::steady_clock::now();
-    ftp.setCurrentDirectory(target);
-    kept.kept = ftp.list("*.*");
-    const double fetchMs = msSince(t0);
-    std::printf("fetch %.1f %zu\n", fetchMs, kept.kept.size());
+    double fetchMs = 0;
+    if (mode == L"fill") {
+        for (int i = 0, n = std::atoi(target.c_str()); i < n; ++i) {
+            platform::DirEntry e;
+            e.name = "entry-" + std::to_string(100000 + i).substr(1) + ".txt";
+            e.time = {2026, 12, 8, 0, 20, 0};
+            kept.kept.push_back(std::move(e));
+        }
+    } else {
+        ftp.setCurrentDirectory(target);
+        kept.kept = ftp.list("*.*");
+        fetchMs = msSince(t0);
+        std::printf("fetch %.1f %zu\n", fetchMs, kept.kept.size());
+    }
     t0 = std::chrono::steady_clock::now();
     ftp::listRemote(*w, kept);
     UpdateWindow(static_cast<win32::Win32Form*>(w)->hwnd());
     windows.pump();
     const double fillMs = msSince(t0);
     std::printf("fill %.1f %d\n", fillMs, w->itemCount("远程文件框"));
-    std::printf("list %.1f %d\n", fetchMs + fillMs, w->itemCount("远程文件框"));
+    if (mode != L"fill") std::printf("list %.1f %d\n", fetchMs + fillMs, w->itemCount("远程文件框"));
     std::fflush(stdout);
     return 0;
 }
