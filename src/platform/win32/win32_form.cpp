@@ -126,7 +126,7 @@ struct Win32Form::UnitRec {
     // here and the control asks for what it draws, so filling a list of
     // tens of thousands of entries costs one message.
     struct Row {
-        std::vector<std::wstring> cells;   // column 0 is the title
+        std::vector<std::string> cells;    // column 0 is the title; UTF-8, widened when drawn
         int value = 0;
         int image = -1;
     };
@@ -876,10 +876,9 @@ void Win32Form::clearItems(std::string_view unit) {
 int Win32Form::addItem(std::string_view unit, std::string_view text, int value, int image) {
     UnitRec* u = find(unit);
     if (!u || !u->hwnd) return -1;
-    std::wstring w = widen(text);
     if (u->unit->kind == Kind::ListView) {
         UnitRec::Row row;
-        row.cells.push_back(std::move(w));
+        row.cells.emplace_back(text);
         row.value = value;
         row.image = image;
         u->rows.push_back(std::move(row));
@@ -887,6 +886,7 @@ int Win32Form::addItem(std::string_view unit, std::string_view text, int value, 
         else syncCount(u->hwnd, u->rows.size());
         return static_cast<int>(u->rows.size()) - 1;
     }
+    const std::wstring w = widen(text);
     int idx = static_cast<int>(SendMessageW(u->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str())));
     if (idx >= 0) SendMessageW(u->hwnd, CB_SETITEMDATA, idx, static_cast<LPARAM>(value));
     return idx;
@@ -906,7 +906,7 @@ std::string Win32Form::itemText(std::string_view unit, int index, int column) co
     if (u->unit->kind == Kind::ListView) {
         const auto& cells = u->rows[static_cast<size_t>(index)].cells;
         if (column < 0 || static_cast<size_t>(column) >= cells.size()) return {};
-        return narrow(cells[static_cast<size_t>(column)]);
+        return cells[static_cast<size_t>(column)];
     }
     if (column != 0) return {};
     int len = static_cast<int>(SendMessageW(u->hwnd, CB_GETLBTEXTLEN, index, 0));
@@ -923,7 +923,7 @@ void Win32Form::setItemText(std::string_view unit, int index, int column, std::s
     if (index < 0 || static_cast<size_t>(index) >= u->rows.size() || column < 0 || column > 255) return;
     auto& cells = u->rows[static_cast<size_t>(index)].cells;
     if (cells.size() <= static_cast<size_t>(column)) cells.resize(static_cast<size_t>(column) + 1);
-    cells[static_cast<size_t>(column)] = widen(text);
+    cells[static_cast<size_t>(column)] = text;
     if (!u->redrawOff) SendMessageW(u->hwnd, LVM_REDRAWITEMS, index, index);
 }
 
@@ -1207,10 +1207,11 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
             if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= u->rows.size()) return 0;
             const UnitRec::Row& row = u->rows[static_cast<size_t>(item.iItem)];
             if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+                // Only the cells in view are ever widened.
                 const size_t col = item.iSubItem < 0 ? 0 : static_cast<size_t>(item.iSubItem);
-                const std::wstring* cell = col < row.cells.size() ? &row.cells[col] : nullptr;
-                const size_t n = cell ? std::min(cell->size(), static_cast<size_t>(item.cchTextMax) - 1) : 0;
-                if (n) wmemcpy(item.pszText, cell->data(), n);
+                const std::wstring cell = col < row.cells.size() ? widen(row.cells[col]) : std::wstring();
+                const size_t n = std::min(cell.size(), static_cast<size_t>(item.cchTextMax) - 1);
+                if (n) wmemcpy(item.pszText, cell.data(), n);
                 item.pszText[n] = L'\0';
             }
             if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) item.iImage = row.image;
@@ -1228,7 +1229,7 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
             // An owner-data list keeps no text: the accepted title is ours to
             // keep. The handler may have refilled the list meanwhile.
             if (static_cast<size_t>(index) < u->rows.size()) {
-                u->rows[static_cast<size_t>(index)].cells[0] = di->item.pszText;
+                u->rows[static_cast<size_t>(index)].cells[0] = a.text;
                 SendMessageW(u->hwnd, LVM_REDRAWITEMS, index, index);
             }
             return TRUE;
