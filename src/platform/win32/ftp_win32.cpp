@@ -104,10 +104,6 @@ private:
     std::thread thread_;   // last: starts once the rest is ready
 };
 
-}  // namespace
-
-namespace {
-
 // What a user does with the mouse and the keyboard, apart from moving the
 // pointer and taking a window by its caption.
 bool isUserInput(const MSG& m) {
