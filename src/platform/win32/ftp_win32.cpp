@@ -39,15 +39,16 @@ std::wstring partName(const std::wstring& local) {
 // reader back until the sink takes it.
 class BlockSink {
 public:
-    // `sink` takes a whole block; false stops the transfer.
-    explicit BlockSink(std::function<bool(const char*, DWORD)> sink)
-        : sink_(std::move(sink)), thread_([this] { run(); }) {}
+    // Blocks of up to `size` bytes; `sink` takes a whole block, false stops
+    // the transfer.
+    BlockSink(DWORD size, std::function<bool(const char*, DWORD)> sink)
+        : sink_(std::move(sink)), waiting_(size), thread_([this] { run(); }) {}
     ~BlockSink() { finish(); }
     BlockSink(const BlockSink&) = delete;
     BlockSink& operator=(const BlockSink&) = delete;
 
-    // Takes the first `n` bytes of `block` and leaves an empty buffer of
-    // the same capacity in its place. False once a write has failed.
+    // Takes the first `n` bytes of `block` and leaves a buffer of the same
+    // size in its place. False once a write has failed.
     bool write(std::vector<char>& block, DWORD n) {
         std::unique_lock<std::mutex> lock(m_);
         changed_.wait(lock, [this] { return !full_ || failed_; });
@@ -273,7 +274,7 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
             // so the disk sees few large writes, and it is written while the
             // next one arrives.
             std::vector<char> buf(kChunk);
-            BlockSink writer([h = file.get()](const char* data, DWORD n) {
+            BlockSink writer(kChunk, [h = file.get()](const char* data, DWORD n) {
                 DWORD written = 0;
                 return WriteFile(h, data, n, &written, nullptr) && written == n;
             });
@@ -294,7 +295,6 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
                 }
                 if (!failed && filled) {
                     if (!writer.write(buf, filled)) failed = true;
-                    if (buf.size() < kChunk) buf.resize(kChunk);
                 }
             }
             ok = writer.finish() && done && !failed;
@@ -315,7 +315,7 @@ bool Win32Ftp::put(std::string_view local, std::string_view remote) {
         InetHandle target(
             FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
         if (!target) return false;
-        BlockSink sender([h = target.get()](const char* data, DWORD n) {
+        BlockSink sender(kChunk, [h = target.get()](const char* data, DWORD n) {
             DWORD sent = 0;
             for (DWORD done = 0; done < n; done += sent)
                 if (!InternetWriteFile(h, data + done, n - done, &sent) || sent == 0) return false;
@@ -327,7 +327,6 @@ bool Win32Ftp::put(std::string_view local, std::string_view remote) {
             if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) return false;
             if (got == 0) return sender.finish();
             if (!sender.write(buf, got)) return false;
-            if (buf.size() < kChunk) buf.resize(kChunk);
         }
     });
 }
