@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "fakes.h"
@@ -136,10 +137,18 @@ TEST_F(WebStartupTest, CurrentVersionWithTheSwitchOnShowsTheNoticeText) {
     // Every independent page was asked for before the first answer was used;
     // the notice page only once the switch was known.
     ASSERT_EQ(t.http.started.size(), 6u);
-    EXPECT_EQ(std::vector<std::string>(t.http.started.begin(), t.http.started.begin() + 5),
-              (std::vector<std::string>{update + "/e/md5.htm", update + "/e/cc.htm", update + "/e/gg.htm",
-                                        update + "/e/gg.htm", ip + "/ip2city.asp"}));
     EXPECT_EQ(t.http.started[5], update + "/e/tt.htm");
+    const auto& events = t.http.events;
+    const auto firstTake =
+        std::find_if(events.begin(), events.end(), [](const std::string& e) { return e.starts_with("take "); });
+    EXPECT_EQ(std::vector<std::string>(events.begin(), firstTake),
+              (std::vector<std::string>{"start " + update + "/e/md5.htm", "start " + update + "/e/cc.htm",
+                                        "start " + update + "/e/gg.htm", "start " + update + "/e/gg.htm",
+                                        "start " + ip + "/ip2city.asp"}));
+    const auto switchTaken = std::find(events.begin(), events.end(), "take " + update + "/e/cc.htm");
+    const auto noticeStarted = std::find(events.begin(), events.end(), "start " + update + "/e/tt.htm");
+    ASSERT_NE(noticeStarted, events.end());
+    EXPECT_LT(switchTaken, noticeStarted);
 
     ASSERT_EQ(t.transport.requests.size(), 1u);
     EXPECT_EQ(t.transport.requests[0].method, "POST");

@@ -144,22 +144,28 @@ struct ScriptedHttp : platform::HttpGet {
     std::map<std::string, platform::Fetched> pages;
     std::vector<std::string> started;
     int taken = 0;
+    // Starts and takes in the order they happened: "start URL", "take URL".
+    std::vector<std::string> events;
     void page(const std::string& url, std::string body) {
         pages[url] = {platform::FetchEnd::Complete, std::move(body)};
     }
     struct Pending : platform::PendingGet {
         ScriptedHttp& owner;
+        std::string url;
         platform::Fetched result;
-        Pending(ScriptedHttp& o, platform::Fetched r) : owner(o), result(std::move(r)) {}
+        Pending(ScriptedHttp& o, std::string u, platform::Fetched r)
+            : owner(o), url(std::move(u)), result(std::move(r)) {}
         platform::Fetched take() override {
             ++owner.taken;
+            owner.events.push_back("take " + url);
             return result;
         }
     };
     std::unique_ptr<platform::PendingGet> start(std::string_view url) override {
         started.emplace_back(url);
+        events.push_back("start " + std::string(url));
         auto it = pages.find(std::string(url));
-        return std::make_unique<Pending>(*this, it == pages.end() ? platform::Fetched{} : it->second);
+        return std::make_unique<Pending>(*this, std::string(url), it == pages.end() ? platform::Fetched{} : it->second);
     }
 };
 

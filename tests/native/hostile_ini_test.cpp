@@ -53,16 +53,20 @@ TEST_F(HostileConfig, ValuesOverTheLimitAreReadUpToIt) {
 }
 
 TEST_F(HostileConfig, OddLengthAndNonHexValuesDecipherAsDocumented) {
-    const std::string web = ftp::encipher("web");   // "XX,XX,XX,"
-    file() = g("[登陆信息]\r\n地址=") + web.substr(0, 7) + g("\r\n帐号=zz,QQ,\r\n密码=") + "zzzz-qq" + "\r\n";
+    // The first key-stream bytes of the fixed key are 33 1A 6C 9A, and "web"
+    // enciphers to "44,7F,0E,". Cut after seven characters, the odd last
+    // digit is a byte of its own (00): "we" and 00 ^ 6C.
+    file() = g("[登陆信息]\r\n地址=") + "44,7F,0" + g("\r\n帐号=zz,QQ,\r\n密码=") + "zzzz-qq" + "\r\n";
     client.loadSavedLogin(main);
     save();
-    // An odd last digit is a byte of its own: "we" and one more.
-    EXPECT_EQ(ftp::decipher(web.substr(0, 7)).substr(0, 2), "we");
-    EXPECT_EQ(main.text("地址编辑框"), codec::gbkToUtf8(ftp::decipher(web.substr(0, 7))));
-    // Other characters count as the digit 0.
-    EXPECT_EQ(main.text("用户编辑框"), codec::gbkToUtf8(ftp::decipher("00,00,")));
-    EXPECT_EQ(main.text("密码编辑框"), codec::gbkToUtf8(ftp::decipher("0000000")));
+    EXPECT_EQ(ftp::decipher("44,7F,0"), "wel");
+    EXPECT_EQ(main.text("地址编辑框"), "wel");
+    // Other characters count as the digit 0, so the bytes are the key
+    // stream itself; a lone GBK lead byte at the end shows as U+FFFD.
+    EXPECT_EQ(ftp::decipher("zz,QQ,"), "\x33\x1A");
+    EXPECT_EQ(main.text("用户编辑框"), "\x33\x1A");
+    EXPECT_EQ(ftp::decipher("zzzz-qq"), "\x33\x1A\x6C\x9A");
+    EXPECT_EQ(main.text("密码编辑框"), "\x33\x1A\x6C\xEF\xBF\xBD");
 }
 
 TEST_F(HostileConfig, EntriesOutsideAnySectionAreNotTheLogin) {
