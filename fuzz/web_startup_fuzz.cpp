@@ -11,7 +11,7 @@
 
 #include "check.h"
 #include "fakes.h"
-#include "shell/announcements.h"
+#include "platform/codec.h"
 #include "shell/app.h"
 #include "shell/web_startup.h"
 
@@ -20,10 +20,28 @@ namespace {
 const std::string kUpdate = "http://update.test";
 const std::string kLookup = "http://ip.test";
 
-void servePage(FuzzedDataProvider& in, ScriptedHttp& http, const std::string& url) {
+// Serves a page of random bytes, or lets it fail; returns the bytes the
+// tool receives ("" for a failed page).
+std::string servePage(FuzzedDataProvider& in, ScriptedHttp& http, const std::string& url) {
     const bool fails = in.ConsumeBool();
     std::string body = in.ConsumeRandomLengthString(256);
-    if (!fails) http.page(url, std::move(body));
+    if (fails) return {};
+    http.page(url, body);
+    return body;
+}
+
+// The oracle, from the received bytes alone. A page is its bytes up to the
+// first zero byte. A version text that is neither empty nor exactly "1.1"
+// announces a new version; otherwise a switch of exactly "1" calls for the
+// notice page; anything else shows nothing.
+enum class Expected { None, NewVersion, NoticePage };
+
+std::string upToZero(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
+
+Expected expectedNotice(const std::string& versionBytes, const std::string& switchBytes) {
+    const std::string version = upToZero(versionBytes);
+    if (!version.empty() && version != "1.1") return Expected::NewVersion;
+    return upToZero(switchBytes) == "1" ? Expected::NoticePage : Expected::None;
 }
 
 }  // namespace
@@ -38,10 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     TestServices t;
     t.windows.onModal = [](ui::MemoryForm& f) { f.fire("", ui::Event::Deactivated); };
-    servePage(in, t.http, kUpdate + "/e/md5.htm");
-    servePage(in, t.http, kUpdate + "/e/cc.htm");
+    const std::string versionBytes = servePage(in, t.http, kUpdate + "/e/md5.htm");
+    const std::string switchBytes = servePage(in, t.http, kUpdate + "/e/cc.htm");
     servePage(in, t.http, kUpdate + "/e/gg.htm");
-    servePage(in, t.http, kUpdate + "/e/tt.htm");
+    const std::string noticeBytes = servePage(in, t.http, kUpdate + "/e/tt.htm");
     servePage(in, t.http, kLookup + "/ip2city.asp");
     const bool locationFails = in.ConsumeBool();
     t.transport.reply.rawHeaders = in.ConsumeRandomLengthString(256);
@@ -54,32 +72,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     ui::Form* main = app.openMainWindow();
     FUZZ_CHECK(main != nullptr);
 
-    auto page = [&](const std::string& url) {
-        auto it = t.http.pages.find(url);
-        return it == t.http.pages.end() ? std::string() : it->second.body;
-    };
-    const std::string version = shell::pageText(page(kUpdate + "/e/md5.htm"));
-    const std::string noticeSwitch = shell::pageText(page(kUpdate + "/e/cc.htm"));
-    FUZZ_CHECK(main->text("编辑框4") == version);
-    FUZZ_CHECK(main->text("编辑框5") == noticeSwitch);
+    // The texts are stored as received, only converted from GBK.
+    FUZZ_CHECK(main->text("编辑框4") == codec::gbkToUtf8(upToZero(versionBytes)));
+    FUZZ_CHECK(main->text("编辑框5") == codec::gbkToUtf8(upToZero(switchBytes)));
     for (const char* unit : {"编辑框3", "编辑框4", "编辑框5", "标签1", "标签3", "标签11"})
         FUZZ_CHECK(fuzz::validUtf8(main->text(unit)));
 
     int noticeFetches = 0;
     for (const std::string& url : t.http.started) noticeFetches += url == kUpdate + "/e/tt.htm";
-    const shell::Notice due = shell::noticeFor(version, noticeSwitch);
-    FUZZ_CHECK(noticeFetches == (due == shell::Notice::StartupText ? 1 : 0));
-    if (version.empty() || version == "1.1") FUZZ_CHECK(due != shell::Notice::NewVersion);
-    if (due != shell::Notice::StartupText) FUZZ_CHECK(noticeSwitch != "1" || due == shell::Notice::NewVersion);
+    const Expected due = expectedNotice(versionBytes, switchBytes);
+    FUZZ_CHECK(noticeFetches == (due == Expected::NoticePage ? 1 : 0));
 
-    if (due == shell::Notice::None) {
+    if (due == Expected::None) {
         FUZZ_CHECK(t.dialogs.shown.empty());
     } else {
         FUZZ_CHECK(t.dialogs.shown.size() == 1);
-        FUZZ_CHECK(t.dialogs.shown[0].title == shell::kNoticeTitle);
-        FUZZ_CHECK(t.dialogs.shown[0].text == (due == shell::Notice::NewVersion
-                                                   ? std::string(shell::kNewVersionText)
-                                                   : shell::pageText(page(kUpdate + "/e/tt.htm"))));
+        FUZZ_CHECK(t.dialogs.shown[0].title == "系统提示");
+        FUZZ_CHECK(t.dialogs.shown[0].text == (due == Expected::NewVersion
+                                                   ? std::string("已经有新的版本发布，请点击【检测更新】下载新的版本使用！")
+                                                   : codec::gbkToUtf8(upToZero(noticeBytes))));
     }
     // Cookies go only to the service's own host.
     for (const auto& c : t.transport.cookies) FUZZ_CHECK(c.url == "http://ip.test");
