@@ -6,10 +6,15 @@ void SkinFiles::attach() {
     const std::string dir = system.programDirectory();
     const std::string library = dir + "\\" + std::string(kSkinLibraryName);
     const std::string data = dir + "\\" + std::string(kSkinDataName);
-    files.write(library, skin.libraryImage());
+    const std::string image = skin.libraryImage();
+    files.write(library, image);
     files.write(data, skin.dataImage());
     files.setAttributes(data, platform::kAttrHidden);
     files.setAttributes(library, platform::kAttrHidden);
+    // Whatever the writes managed, only our own bytes are loaded: a file
+    // someone else left under that name (read-only, so it was not replaced)
+    // leaves the tool unskinned.
+    if (!skin.load(library, image)) return;
     skin.attach();
     skin.adjustHsv(130, 0, 0);
 }

@@ -17,13 +17,16 @@ struct SkinFiles {
     platform::Files& files;
     platform::System& system;
 
-    // Writes both files beside the program, hides them, attaches the skin
-    // and turns its hue. No result is checked: a leftover hidden copy that
-    // cannot be replaced stays and is used.
+    // Writes both files beside the program, hides them, loads the library
+    // by its full path when the file holds exactly our image, then attaches
+    // the skin and turns its hue. A file that is not ours (the write could
+    // not replace it) is never loaded: the tool then runs unskinned.
     void attach();
     // Menu "开启特效" / "关闭特效": the caption names what the next choice does.
     void switchEffect(ui::Form& main, std::string_view menuItem);
-    // Deletes both files (the library may still be in use; ignored).
+    // Deletes both files. The loaded library's file cannot be deleted while
+    // it is mapped, so it stays, hidden, and is checked again at the next
+    // start; the failure is ignored.
     void remove();
 };
 

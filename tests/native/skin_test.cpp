@@ -11,9 +11,14 @@ namespace {
 
 struct RecordingSkin : platform::Skin {
     std::vector<std::string>& log;
+    bool loads = true;   // whether the file holds our image
     explicit RecordingSkin(std::vector<std::string>& l) : log(l) {}
     std::string libraryImage() override { return "MZ-library"; }
     std::string dataImage() override { return ".SHE-data"; }
+    bool load(std::string_view path, std::string_view image) override {
+        log.push_back("load " + std::string(path) + " " + std::string(image));
+        return loads;
+    }
     void attach() override { log.push_back("attach"); }
     void adjustHsv(int h, int s, int b) override {
         log.push_back("hsv " + std::to_string(h) + " " + std::to_string(s) + " " + std::to_string(b));
@@ -33,11 +38,17 @@ TEST(SkinFiles, WrittenHiddenThenAttachedAndTurned) {
                                                       "attr C:\\tool\\skinh.she 2", "attr C:\\tool\\SkinH_EL.dll 2"}));
     EXPECT_EQ(t.files.files["C:\\tool\\SkinH_EL.dll"], "MZ-library");
     EXPECT_EQ(t.files.files["C:\\tool\\skinh.she"], ".SHE-data");
-    EXPECT_EQ(calls, (std::vector<std::string>{"attach", "hsv 130 0 0"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"load C:\\tool\\SkinH_EL.dll MZ-library", "attach", "hsv 130 0 0"}));
 
     t.files.ops.clear();
     skin.remove();
     EXPECT_EQ(t.files.ops, (std::vector<std::string>{"remove C:\\tool\\skinh.she", "remove C:\\tool\\SkinH_EL.dll"}));
+
+    // A file that is not ours is not loaded: no skin call at all.
+    calls.clear();
+    lib.loads = false;
+    skin.attach();
+    EXPECT_EQ(calls, (std::vector<std::string>{"load C:\\tool\\SkinH_EL.dll MZ-library"}));
 }
 
 TEST(SkinFiles, EffectSwitchFlipsCaptionCheckAndGlass) {

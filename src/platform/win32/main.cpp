@@ -8,6 +8,7 @@
 
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/http_win32.h"
 #include "ftp/client.h"
 #include "platform/win32/ftp_win32.h"
@@ -81,6 +82,9 @@ int run() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything is loaded by name: system libraries come from the
+    // system folder only.
+    win32::restrictDllSearchToSystemFolder();
     // The user-interface thread is a single-threaded apartment: the shell
     // and the embedded browser expect it.
     OleInitialize(nullptr);
