@@ -186,8 +186,10 @@ TEST_F(WhoisPanel, EngineLessBrowserOfThisPrefixBreaksNothing) {
     setWindowText(main->unitHwnd("编辑框6"), "example.com");
     click("按钮5");
     EXPECT_EQ(browserPlace().y, -280);
-    // A control that took the address lives inside the container.
-    if (browsers.last->navigate("http://127.0.0.1:9/again")) EXPECT_NE(GetWindow(container, GW_CHILD), nullptr);
+    // Here the control is created and takes the address (it cannot show the
+    // page), and it lives inside the container.
+    EXPECT_TRUE(browsers.last->navigate("http://127.0.0.1:9/again"));
+    EXPECT_NE(GetWindow(container, GW_CHILD), nullptr);
 
     EXPECT_TRUE(RedrawWindow(main->hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN));
     windows.pump();
