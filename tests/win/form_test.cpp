@@ -189,7 +189,9 @@ TEST_F(MainWindowTest, RealCtrlKeyOpensTheMenuItem) {
     form->setVisible("", true);
     SetForegroundWindow(form->hwnd());
     SetFocus(unit("按钮1"));
-    pumpUntil(windows, [&] { return GetForegroundWindow() == form->hwnd(); }, 2000);
+    // Keys go to the foreground window: without it the test says why.
+    ASSERT_TRUE(pumpUntil(windows, [&] { return GetForegroundWindow() == form->hwnd(); }, 2000))
+        << "the main window never came to the foreground";
     INPUT in[4] = {};
     for (auto& i : in) i.type = INPUT_KEYBOARD;
     in[0].ki.wVk = VK_CONTROL;
