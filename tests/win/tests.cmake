@@ -69,3 +69,6 @@ foreach(t win_downloader_test win_update_window_test)
     set_property(TEST ${t} APPEND PROPERTY FIXTURES_REQUIRED package_server)
     set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KORVAN_PACKAGE_SERVER=${KORVAN_PACKAGE_SERVER_DIR})
 endforeach()
+
+# The adapter test starts korvan.exe itself with its elevated verb.
+add_dependencies(win_adapter_test korvan)
