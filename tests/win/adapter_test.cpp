@@ -466,9 +466,12 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
 TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps) {
     ASSERT_TRUE(exists(korvanExe()));
     devconOnPath();
-    // The consent prompt aside ("open" instead of "runas"), the whole way:
-    // arguments, instance, reports, exit code.
-    win32::Win32Elevation elevation(korvanExe(), L"open");
+    // The whole way: arguments, "runas", instance, reports, exit code. Wine
+    // shows no consent prompt (its processes hold full rights, so the tool
+    // itself counts as elevated there: no shield, the apply in-process);
+    // this window is told it is not, and korvan.exe plays this program.
+    EXPECT_TRUE(win32::Win32Elevation().elevated());
+    win32::Win32Elevation elevation(korvanExe(), L"runas");
     std::vector<std::string> shown;
     win32::Win32Form* other = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
     adapter::AdapterLists otherLists;
@@ -494,7 +497,6 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     EXPECT_EQ(windowText(other->unitHwnd("状态_标签")), "IP地址修改成功！");
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
     EXPECT_EQ(lines(readAll(m_log)).size(), 2u);
-
     // A program that cannot be started stands for a declined prompt.
     win32::Win32Elevation missing(binaryDir() + L"\\korvan_missing.exe", L"open");
     Observed declined(missing, shown, other->unitHwnd("状态_标签"));
