@@ -402,6 +402,53 @@ TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHidden) {
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
 }
 
+// What a close request during the disable met: set by the timer below.
+struct DuringClose {
+    HWND main = nullptr, status = nullptr;
+    std::wstring hold, log;
+    bool asked = false, aliveAfter = false;
+    size_t startedBefore = 0;
+    std::string status0;
+} g_close;
+
+TEST_F(AdapterPanelWine, ACloseDuringTheApplyWaitsForTheEnableThenGoesOn) {
+    runner.target = &standinRunner;   // the stand-in cmd holds until released
+    devconOnPath();
+    click("刷新_按钮");
+    g_close = {};
+    g_close.main = form->hwnd();
+    g_close.status = unit("状态_标签");
+    g_close.hold = m_tmp + L"\\hold";
+    g_close.log = m_log;
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", g_close.hold.c_str());
+    // Once the disable has started (its record is written before it holds).
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        g_close.startedBefore = lines(readAll(g_close.log)).size();
+        if (g_close.startedBefore == 0) return;
+        KillTimer(nullptr, id);
+        g_close.asked = true;
+        SendMessageW(g_close.main, WM_CLOSE, 0, 0);
+        g_close.aliveAfter = IsWindow(g_close.main);
+        g_close.status0 = windowText(g_close.status);
+        HANDLE f = CreateFileW(g_close.hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(f);
+    });
+    click("修改_按钮");
+    EXPECT_TRUE(g_close.asked) << "no message was processed while the disable ran";
+    EXPECT_EQ(g_close.startedBefore, 1u) << "the close came while the disable ran";
+    EXPECT_TRUE(g_close.aliveAfter) << "the close was not held";
+    EXPECT_EQ(g_close.status0, "正在禁用网络适配器...");
+    // The enable ran, then the held close went on.
+    const auto log = lines(readAll(m_log));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /c devcon enable \"" + kDeviceB + "\"");
+    EXPECT_FALSE(IsWindow(g_close.main));
+    // The last window gone, the backend asked the loop to end: not here.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
 TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArguments) {
     ASSERT_TRUE(exists(korvanExe()));
     devconOnPath();
