@@ -459,7 +459,39 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
     const adapter::ApplyRequest good{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
     const std::string key = interfaceKey(kIdB);
 
-    EXPECT_EQ(runKorvan(adapter::verbArguments(good, window)), 0u);
+    // While the instance waits for its disable, it has no window at all.
+    const std::wstring hold = m_tmp + L"\\hold";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    std::wstring line = win32::quoteArgument(korvanExe());
+    for (const std::string& a : adapter::verbArguments(good, window)) line += L" " + win32::quoteArgument(widen(a));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(korvanExe().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    for (int i = 0; i < 1000 && readAll(m_log).empty(); ++i) Sleep(20);
+    EXPECT_FALSE(readAll(m_log).empty()) << "the disable never started";
+    struct Found {
+        DWORD pid;
+        int windows = 0;
+    } found{pi.dwProcessId};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid == f->pid) ++f->windows;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    EXPECT_EQ(found.windows, 0);
+    HANDLE f = CreateFileW(hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(f);
+    DWORD code = 999;
+    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    EXPECT_EQ(code, 0u);
     sink.drain();
     EXPECT_EQ(steps, (std::vector<int>{1, 2})) << "disabling, then enabling";
     EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.9\0\0"s);

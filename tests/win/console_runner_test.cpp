@@ -1,6 +1,6 @@
 // The console runner through the real main window: a stand-in cmd.exe in the
-// runner's stand-in system folder shows what was started, the scratch files land on Wine's real
-// C: drive, and the copy button fills the real clipboard.
+// runner's stand-in system folder shows what was started, the scratch files
+// land on Wine's real C: drive, and the copy button fills the real clipboard.
 #include <windows.h>
 
 #include <gtest/gtest.h>
