@@ -1,12 +1,11 @@
 #include "adapter/panel.h"
 
-#include <algorithm>
 #include <memory>
 #include <optional>
-
-#include "adapter/apply_verb.h"
 #include <string>
 #include <vector>
+
+#include "adapter/apply_verb.h"
 
 namespace adapter {
 namespace {
