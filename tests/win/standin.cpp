@@ -1,7 +1,7 @@
 // Stand-in for the programs the tool starts (cmd, mstsc, devcon...). The
-// tests copy it beside their binary under those names; CreateProcessW finds
-// it there before the system's own. It records how it was started and then
-// behaves as the environment asks:
+// tests copy it under those names into a folder that stands in for the
+// system folder of the runner they test (or onto PATH, for devcon). It
+// records how it was started and then behaves as the environment asks:
 //
 //   KORVAN_STANDIN_LOG      log file to append to (default: standin.log
 //                           beside this program)
