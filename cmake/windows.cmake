@@ -4,7 +4,7 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 
 file(GLOB KORVAN_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/platform/win32/*.cpp)
 list(FILTER KORVAN_WIN32_SOURCES EXCLUDE REGEX "/main\\.cpp$")
-set(KORVAN_WIN32_LIBS comctl32 gdiplus ole32 oleaut32 shell32 shlwapi uuid gdi32 user32 advapi32 ws2_32 wininet uxtheme)
+set(KORVAN_WIN32_LIBS comctl32 gdiplus ole32 oleaut32 shell32 shlwapi uuid gdi32 user32 advapi32 ws2_32 wininet uxtheme setupapi)
 
 add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} ${KORVAN_WIN32_SOURCES})
 target_include_directories(korvan_core PUBLIC src)

@@ -1,8 +1,11 @@
 #include "adapter/panel.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "adapter/apply_verb.h"
 
 namespace adapter {
 namespace {
@@ -12,22 +15,6 @@ constexpr std::string_view kPanel = "分组框4";
 constexpr std::string_view kStatus = "状态_标签";
 constexpr std::string_view kApply = "修改_按钮";
 constexpr std::string_view kRefresh = "刷新_按钮";
-
-std::string restartCommand(std::string_view verb, std::string_view device) {
-    return "cmd /c devcon " + std::string(verb) + " \"" + std::string(device) + "\"";
-}
-
-// Runs one devcon command hidden and waits for it while the window keeps
-// painting; true when it ended in time with exit code 0.
-bool runRestartStep(platform::Runner& runner, std::string_view verb, std::string_view device) {
-    platform::RunOptions o;
-    o.wait = true;
-    o.mode = platform::WindowMode::Hidden;
-    o.timeoutMs = kRestartTimeoutMs;
-    o.pumpMessages = true;
-    const platform::RunResult r = runner.run(restartCommand(verb, device), o);
-    return r.started && r.finished && r.exitCode == 0;
-}
 
 // The description as the frame's caption. One too wide for the frame is
 // cut after a whole character and ends in an ellipsis, so that it does not
@@ -57,6 +44,28 @@ std::string panelCaption(const ui::Form& main, std::string_view description) {
 void showStatus(ui::Form& main, std::string_view text) {
     main.setText(kStatus, text);
     main.repaint(kStatus);
+}
+
+void showStep(ui::Form& main, Step step) { showStatus(main, step == Step::Disabling ? kDisabling : kEnabling); }
+
+// The apply in an elevated instance: its steps show as they come, its exit
+// code gives the last text. No answer at all (the prompt declined) means
+// nothing was written; an instance that was lost after it had started the
+// restart leaves the restart unconfirmed.
+void applyElevated(ui::Form& main, const PanelServices& services, const ApplyRequest& request) {
+    int reached = 0;
+    const std::optional<int> code =
+        services.elevation->runElevated(verbArguments(request), kElevatedTimeoutMs, [&main, &reached](int step) {
+            if (step != static_cast<int>(Step::Disabling) && step != static_cast<int>(Step::Enabling)) return;
+            if (step < reached) return;   // steps only go forward
+            reached = step;
+            showStep(main, static_cast<Step>(step));
+        });
+    std::string_view text = reached > 0 ? kRestartFailed : kWriteFailed;
+    if (code == kExitApplied) text = kApplied;
+    else if (code == kExitRestartFailed) text = kRestartFailed;
+    else if (code == kExitNotWritten) text = kWriteFailed;
+    main.setText(kStatus, text);
 }
 
 }  // namespace
@@ -102,18 +111,16 @@ void applySettings(ui::Form& main, const AdapterLists& lists, const PanelService
     const std::string instance = lists.网卡实例表[k - 1];
     const std::string device = lists.设备标识表[k - 1];
 
-    if (!写入网卡设置(services.registry, instance, texts[0], texts[1], texts[2], texts[3], texts[4])) {
-        main.setText(kStatus, kWriteFailed);
-        return;
-    }
-
     main.setEnabled(kApply, false);
-    showStatus(main, kDisabling);
-    const bool disabled = runRestartStep(services.runner, "disable", device);
-    // The adapter is enabled again whatever the disable did.
-    showStatus(main, kEnabling);
-    const bool enabled = runRestartStep(services.runner, "enable", device);
-    main.setText(kStatus, disabled && enabled ? kApplied : kRestartFailed);
+    if (services.elevation && !services.elevation->elevated()) {
+        applyElevated(main, services, {instance, device, {texts[0], texts[1], texts[2], texts[3], texts[4]}});
+    } else if (!写入网卡设置(services.registry, instance, texts[0], texts[1], texts[2], texts[3], texts[4])) {
+        main.setText(kStatus, kWriteFailed);
+    } else {
+        const bool restarted = restartAdapter({services.runner, services.devices, true}, device,
+                                              [&main](Step step) { showStep(main, step); });
+        main.setText(kStatus, restarted ? kApplied : kRestartFailed);
+    }
     main.setEnabled(kApply, true);
 }
 
@@ -125,21 +132,45 @@ void choosePreset(ui::Form& main, const DnsPreset& preset) {
     for (const DnsPreset& p : kPresets) main.setChecked(p.option, p.option == preset.option);
 }
 
-void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& services) {
+void ApplyState::whenDone(std::function<void()> then) {
+    if (running) afterwards.push_back(std::move(then));
+    else then();
+}
+
+void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& services, ApplyState* shared) {
     using ui::Event;
     using ui::EventArgs;
     ui::Form* form = &main;
     AdapterLists* adapters = &lists;
-    // The apply processes window messages while devcon runs: a second click
-    // arriving meanwhile (the button is disabled, but a message may already
-    // be queued) is dropped.
-    auto busy = std::make_shared<bool>(false);
+    std::shared_ptr<ApplyState> own;
+    if (!shared) own = std::make_shared<ApplyState>();
+    ApplyState* state = shared ? shared : own.get();
 
-    main.on(kApply, Event::Click, [form, adapters, services, busy](EventArgs&) {
-        if (*busy) return;
-        *busy = true;
+    main.setShield(kApply, services.elevation && !services.elevation->elevated());
+
+    // The apply processes window messages while it waits: a second click
+    // arriving meanwhile (the button is disabled, but a message may already
+    // be queued) is dropped. What waited for the apply runs after it.
+    main.on(kApply, Event::Click, [form, adapters, services, state, own](EventArgs&) {
+        if (state->running) return;
+        state->running = true;
         applySettings(*form, *adapters, services);
-        *busy = false;
+        state->running = false;
+        std::vector<std::function<void()>> after;
+        after.swap(state->afterwards);
+        for (auto& then : after) then();
+    });
+    // A close while the adapter is disabled would leave it so: the close
+    // waits for the enable, then goes on.
+    main.on("", Event::CanClose, [form, state, own](EventArgs& e) {
+        if (!state->running) return;
+        e.accept = false;
+        if (state->closeHeld) return;
+        state->closeHeld = true;
+        state->afterwards.push_back([form, state] {
+            state->closeHeld = false;
+            form->close();
+        });
     });
     main.on(kRefresh, Event::Click, [form, adapters, services](EventArgs&) {
         刷新网卡列表(*form, *adapters, services.registry);

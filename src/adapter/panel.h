@@ -5,10 +5,15 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string_view>
+#include <vector>
 
+#include "adapter/restart.h"
 #include "adapter/settings.h"
+#include "platform/devices.h"
 #include "platform/dialogs.h"
+#include "platform/elevation.h"
 #include "platform/registry.h"
 #include "platform/runner.h"
 #include "ui/form.h"
@@ -29,8 +34,9 @@ inline constexpr std::string_view kChooseAdapterTitle = "提示";
 inline constexpr std::array<std::string_view, 5> kFields = {"IP编辑框1", "IP编辑框2", "IP编辑框3", "IP编辑框4",
                                                             "IP编辑框5"};
 
-// How long each devcon command may take before it counts as failed.
-inline constexpr unsigned kRestartTimeoutMs = 60000;
+// How long the window waits for an elevated instance: both restart steps
+// at their bound, and a minute for the prompt's answer and the writes.
+inline constexpr unsigned kElevatedTimeoutMs = 2 * kRestartTimeoutMs + 60000;
 
 struct DnsPreset {
     std::string_view option;   // the radio
@@ -47,6 +53,20 @@ struct PanelServices {
     platform::Registry& registry;
     platform::Runner& runner;
     platform::Dialogs& dialogs;
+    // Null: the process is taken to have the rights it needs.
+    platform::Elevation* elevation = nullptr;
+    // Null: no restart where devcon is not installed.
+    platform::Devices* devices = nullptr;
+};
+
+// Whether an apply is running, and what waits for its end: a close of the
+// main window, the end of the program from the update window.
+struct ApplyState {
+    bool running = false;
+    bool closeHeld = false;
+    std::vector<std::function<void()>> afterwards;   // run in order once the apply has ended
+    // Runs `then` at once when no apply runs, otherwise once it has ended.
+    void whenDone(std::function<void()> then);
 };
 
 // The list number k (from 1) of the adapter chosen in 网卡信息_组合框; 0 when
@@ -65,16 +85,21 @@ void 刷新网卡列表(ui::Form& main, AdapterLists& lists, platform::Registry&
 void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Registry& registry);
 
 // Click on 修改_按钮: writes the five fields into the chosen adapter's
-// interface key, then disables and enables the adapter with devcon (hidden,
-// each bounded by kRestartTimeoutMs, window messages processed meanwhile,
-// 修改_按钮 disabled), reporting in 状态_标签.
+// interface key, then restarts the adapter (restart.h), reporting in
+// 状态_标签, with 修改_按钮 disabled and the window painting meanwhile.
+// Without administrator rights the same runs in an elevated instance of the
+// tool (apply_verb.h), which reports its steps back; a declined prompt
+// writes nothing ("IP地址修改失败！").
 void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services);
 
 // Click on a preset radio: fills and locks the two DNS fields.
 void choosePreset(ui::Form& main, const DnsPreset& preset);
 
 // Binds the panel's handlers: 修改_按钮, 刷新_按钮, the presets and the
-// selection of 网卡信息_组合框. `lists` and the services outlive the window.
-void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& services);
+// selection of 网卡信息_组合框, and holds a close of the main window while an
+// apply runs (the close goes on once the apply has ended). 修改_按钮 carries
+// the consent shield when the apply needs elevation. `lists`, the services
+// and `state` (null: the panel keeps its own) outlive the window.
+void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& services, ApplyState* state = nullptr);
 
 }  // namespace adapter

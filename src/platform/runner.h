@@ -19,26 +19,39 @@ enum class WindowMode : int {
 struct RunOptions {
     bool wait = false;                       // block until the process has ended
     WindowMode mode = WindowMode::Normal;
-    // With wait: give up waiting after this many ms (0 = no limit).
+    // With wait: the process and everything it started may take this many
+    // ms (0 = no limit); what still runs then is ended before run returns.
     std::uint32_t timeoutMs = 0;
     // With wait: keep processing window messages while waiting, so windows
     // keep painting. Without it the caller's thread is blocked.
     bool pumpMessages = false;
+    // The program started: a program of the system folder named by its file
+    // name ("cmd.exe", "mstsc.exe"), started by its full path there and never
+    // searched for. The command line is handed to it as it is.
+    std::string_view program = "cmd.exe";
+    // Start in the system folder instead of the program's current directory,
+    // so that a name the started program looks up (cmd looking for devcon)
+    // is not found in a folder others can write.
+    bool startInSystemFolder = false;
 };
 
 struct RunResult {
     bool started = false;
-    bool finished = false;       // with wait: the process ended within the limit
+    bool finished = false;       // with wait: the process tree ended within the limit
     std::uint32_t exitCode = 0;  // valid when finished
 };
+
+// The exit code of "cmd /c NAME ..." when cmd finds no command NAME.
+inline constexpr std::uint32_t kCommandNotFound = 9009;
 
 class Runner {
 public:
     virtual ~Runner() = default;
-    // Starts a command line (no separate program path; searched the usual
-    // way, the tool's own directory first). The process inherits the current
-    // directory. Without wait, returns after the new process is ready for
-    // input or 1000 ms, whichever comes first.
+    // Starts options.program with the command line. Without wait, returns
+    // after the new process is ready for input or 1000 ms, whichever comes
+    // first, and the process lives on by itself. With wait, the process and
+    // every process it starts run as one group: run returns once all of
+    // them have ended, or, past timeoutMs, once all of them have been ended.
     virtual RunResult run(std::string_view commandLine, const RunOptions& options) = 0;
 };
 

@@ -52,7 +52,10 @@ void App::bindMainHandlers(ui::Form& main) {
     std::shared_ptr<platform::Browser> browser;
     if (services_.browsers) browser = services_.browsers->attach(main, "超文本浏览框1");
     tools::bindWhois(main, services_.dialogs, std::move(browser), config::whoisBase());
-    adapter::bindAdapterPanel(main, state_->adapters, {services_.registry, services_.runner, services_.dialogs});
+    adapter::bindAdapterPanel(main, state_->adapters,
+                              {services_.registry, services_.runner, services_.dialogs, services_.elevation,
+                               services_.devices},
+                              &state_->apply);
     if (steps_.bindLoginPanel) steps_.bindLoginPanel(main);
 
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
@@ -63,10 +66,11 @@ void App::bindMainHandlers(ui::Form& main) {
         if (steps_.updateMenu && main_) steps_.updateMenu(*main_);
     });
 
-    // Close sequence: the can-close step never refuses.
+    // Close sequence: the can-close step never refuses; a close held by
+    // the adapter apply (bound before) comes back once the apply is done.
     main.on("", Event::CanClose, [this](EventArgs& e) {
+        if (!e.accept) return;
         if (steps_.canClose && main_) steps_.canClose(*main_);
-        e.accept = true;
     });
     main.on("", Event::Destroyed, [this](EventArgs&) {
         if (steps_.destroyed && main_) steps_.destroyed(*main_);

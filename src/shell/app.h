@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "adapter/panel.h"
 #include "adapter/settings.h"
 #include "http/http_class.h"
 #include "shell/about.h"
@@ -25,6 +26,7 @@ struct ProgramState {
     http::HTTP类 http;   // the one request object of the run
     tools::ScratchRecord scratch;   // scratch files the console runner wrote
     adapter::AdapterLists adapters;   // 网卡描述表, 网卡实例表, 设备标识表
+    adapter::ApplyState apply;        // a running adapter apply and what waits for it
     update::DownloadRecord download;   // the update's download settings
 };
 

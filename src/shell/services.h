@@ -4,7 +4,9 @@
 
 #include "platform/browser.h"
 #include "platform/clipboard.h"
+#include "platform/devices.h"
 #include "platform/dialogs.h"
+#include "platform/elevation.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/http.h"
@@ -29,6 +31,10 @@ struct Services {
     // (the runner's copy button, the whois browser).
     platform::Clipboard* clipboard = nullptr;
     platform::Browsers* browsers = nullptr;
+    // The adapter apply: without them it runs in-process and restarts only
+    // through devcon.
+    platform::Elevation* elevation = nullptr;
+    platform::Devices* devices = nullptr;
 };
 
 }  // namespace shell

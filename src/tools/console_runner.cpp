@@ -30,7 +30,10 @@ void run(ui::Form& f, platform::Runner& runner, platform::Files& files, ScratchR
         return;
     }
     writeBatch(files, record, command);
-    runner.run(consoleCommandLine(f.text(kBox)), {.wait = false, .mode = platform::WindowMode::Normal});
+    // The console inherits the program's current directory, as the help
+    // text tells the user.
+    runner.run(consoleCommandLine(f.text(kBox)),
+               {.wait = false, .mode = platform::WindowMode::Normal, .program = "cmd.exe"});
     f.setScrollBars(kBox, ui::ScrollBars::Vertical);
     cleanUpScratch(files, record);
 }

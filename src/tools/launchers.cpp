@@ -9,9 +9,10 @@ constexpr std::string_view kStatus = "状态标签";
 
 // Starts a host-based tool: an empty host only shows the prompt; otherwise
 // the command line is built from the box's text, untouched, and started
-// without waiting. The status label is left as it was.
-void launchForHost(ui::Form& f, platform::Runner& runner, std::string_view prefix, std::string_view suffix,
-                   std::string_view prompt) {
+// without waiting, by the system folder's `program`. The status label is
+// left as it was.
+void launchForHost(ui::Form& f, platform::Runner& runner, std::string_view program, std::string_view prefix,
+                   std::string_view suffix, std::string_view prompt) {
     if (f.text(kHostBox).empty()) {
         f.setText(kStatus, prompt);
         return;
@@ -19,7 +20,7 @@ void launchForHost(ui::Form& f, platform::Runner& runner, std::string_view prefi
     std::string cmd(prefix);
     cmd += f.text(kHostBox);
     cmd += suffix;
-    runner.run(cmd, {.wait = false, .mode = platform::WindowMode::Normal});
+    runner.run(cmd, {.wait = false, .mode = platform::WindowMode::Normal, .program = program});
 }
 
 }  // namespace
@@ -39,12 +40,13 @@ std::string filterPastedHost(std::string_view text) {
 void bindLaunchers(ui::Form& f, platform::Runner& runner) {
     using ui::Event;
     using ui::EventArgs;
-    f.on("按钮1", Event::Click, [&f, &runner](EventArgs&) { launchForHost(f, runner, "cmd /k ping ", " -t", kNeedHost); });
+    f.on("按钮1", Event::Click, [&f, &runner](EventArgs&) { launchForHost(f, runner, "cmd.exe", "cmd /k ping ", " -t", kNeedHost); });
     f.on("按钮2", Event::Click,
-         [&f, &runner](EventArgs&) { launchForHost(f, runner, "cmd /k tracert ", " -d", kNeedHost); });
-    f.on("按钮6", Event::Click, [&f, &runner](EventArgs&) { launchForHost(f, runner, "mstsc /v:", "", kNeedHostRemote); });
+         [&f, &runner](EventArgs&) { launchForHost(f, runner, "cmd.exe", "cmd /k tracert ", " -d", kNeedHost); });
+    f.on("按钮6", Event::Click, [&f, &runner](EventArgs&) { launchForHost(f, runner, "mstsc.exe", "mstsc /v:", "", kNeedHostRemote); });
     f.on("按钮3", Event::Click, [&f, &runner](EventArgs&) {
-        runner.run("cmd /c ipconfig /flushdns", {.wait = false, .mode = platform::WindowMode::Hidden});
+        runner.run("cmd /c ipconfig /flushdns",
+                   {.wait = false, .mode = platform::WindowMode::Hidden, .program = "cmd.exe"});
         f.setText(kStatus, kDnsFlushed);
     });
 

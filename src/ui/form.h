@@ -127,6 +127,10 @@ public:
     virtual int position(std::string_view unit) const = 0;
     virtual void setPosition(std::string_view unit, int pos) = 0;
 
+    // A button's consent shield: shown on a button whose action asks for
+    // administrator rights first.
+    virtual void setShield(std::string_view unit, bool on) = 0;
+
     // Paints the unit now, before the thread blocks in a long call.
     virtual void repaint(std::string_view unit) = 0;
     virtual void focus(std::string_view unit) = 0;

@@ -226,6 +226,12 @@ void MemoryForm::focus(std::string_view unit) { focused = std::string(unit); }
 
 bool MemoryForm::hasFocus(std::string_view unit) const { return focused == unit; }
 
+void MemoryForm::setShield(std::string_view unit, bool on) {
+    if (!find(unit)) return;
+    if (on) shields.emplace(unit);
+    else shields.erase(std::string(unit));
+}
+
 void MemoryForm::close() {
     if (closed) return;
     if (!fire("", Event::CanClose)) return;

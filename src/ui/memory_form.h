@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,7 @@ public:
     int position(std::string_view unit) const override;
     void setPosition(std::string_view unit, int pos) override;
 
+    void setShield(std::string_view unit, bool on) override;
     void repaint(std::string_view unit) override;
     void focus(std::string_view unit) override;
     bool hasFocus(std::string_view unit) const override;
@@ -85,6 +87,7 @@ public:
     int defaultHeight = 12;
 
     bool closed = false;         // close() accepted by CanClose
+    std::set<std::string, std::less<>> shields;   // buttons showing the consent shield
     int frontCount = 0;
     std::vector<std::string> repaints;   // unit names, in order
     std::string focused;

@@ -159,11 +159,16 @@ void UpdateWindow::endProgram() {
     ending_ = true;
     // The transfer stops and its partial file goes before anything else.
     s_.downloader.stop();
-    if (ui::Form* main = main_) {
-        main_ = nullptr;
-        main->close();
-    }
-    s_.process.exit(0);
+    auto end = [this] {
+        if (ui::Form* main = main_) {
+            main_ = nullptr;
+            main->close();
+        }
+        s_.process.exit(0);
+    };
+    // A running adapter apply ends first, or its adapter could stay disabled.
+    if (hooks_.whenSettled) hooks_.whenSettled(end);
+    else end();
 }
 
 }  // namespace update

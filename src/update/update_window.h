@@ -43,6 +43,9 @@ struct UpdateHooks {
     std::function<std::string(std::string_view url)> httpGet;
     // The console runner's scratch clean-up (its own files in C:\).
     std::function<void()> scratchCleanup;
+    // Runs its argument once nothing that must not be cut short (an adapter
+    // apply) is running: at once, or later. Empty: at once.
+    std::function<void(std::function<void()>)> whenSettled;
 };
 
 // Captions and texts the window shows.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "adapter/apply_verb.h"
 #include "adapter/panel.h"
 #include "fakes.h"
 #include "resources/layouts.h"
@@ -38,6 +39,45 @@ struct ObservingRunner : platform::Runner {
         auto r = results.front();
         results.erase(results.begin());
         return r;
+    }
+};
+
+// Plays the elevated instance: records the arguments, reports the scripted
+// steps (noting the status each one left), returns the scripted exit code
+// (nullopt: the prompt was declined).
+struct FakeElevation : platform::Elevation {
+    bool isElevated = false;
+    std::vector<std::vector<std::string>> runs;
+    std::vector<int> steps;
+    std::optional<int> code = 0;
+    ui::MemoryForm* form = nullptr;
+    std::vector<std::string> statuses;   // 状态_标签 after each step
+    std::function<void()> whileRunning;
+    bool elevated() override { return isElevated; }
+    std::optional<int> runElevated(const std::vector<std::string>& args, unsigned timeoutMs,
+                                   const std::function<void(int)>& progress) override {
+        runs.push_back(args);
+        EXPECT_GE(timeoutMs, 2 * adapter::kRestartTimeoutMs);
+        if (whileRunning) whileRunning();
+        for (int s : steps) {
+            progress(s);
+            if (form) statuses.push_back(form->text("状态_标签"));
+        }
+        return code;
+    }
+};
+
+// The device functions: records "disable id" / "enable id", answers in order.
+struct FakeDevices : platform::Devices {
+    std::vector<std::string> calls;
+    std::vector<platform::DeviceChange> answers;   // Done when empty
+    platform::DeviceChange setEnabled(std::string_view id, bool enable, unsigned timeoutMs) override {
+        calls.push_back(std::string(enable ? "enable " : "disable ") + std::string(id));
+        EXPECT_EQ(timeoutMs, adapter::kRestartTimeoutMs);
+        if (answers.empty()) return platform::DeviceChange::Done;
+        auto a = answers.front();
+        answers.erase(answers.begin());
+        return a;
     }
 };
 
@@ -283,7 +323,12 @@ TEST_F(AdapterPanel, ApplyWritesThenRestartsTheAdapterReportingEachStep) {
         EXPECT_EQ(c.options.timeoutMs, 60000u);
         EXPECT_TRUE(c.options.pumpMessages);
         EXPECT_FALSE(c.applyEnabled);
+        // The system's cmd, started in the system folder, so that the devcon
+        // it finds is never one planted in the current directory.
+        EXPECT_EQ(c.options.program, "cmd.exe");
+        EXPECT_TRUE(c.options.startInSystemFolder);
     }
+    EXPECT_TRUE(form.shields.empty()) << "no elevation service: the process has the rights";
     // Each progress text was painted before its command ran.
     EXPECT_EQ(runner.calls[0].repaints, 1u);
     EXPECT_EQ(runner.calls[1].repaints, 2u);
@@ -379,4 +424,234 @@ TEST(AdapterPanelInApp, StartUpFillsThePanelAndItsButtonsWork) {
     ASSERT_EQ(t.runner.calls.size(), 2u);
     EXPECT_EQ(t.runner.calls[0].commandLine, "cmd /c devcon disable \"ROOT\\NET\\0000\"");
     EXPECT_EQ(main->text("状态_标签"), "IP地址修改成功！");
+}
+
+// --- the close held by an apply, and the end from the update window ---
+
+TEST(AdapterPanelInApp, ACloseOrTheEndOfTheProgramDuringTheApplyWaitsForTheEnable) {
+    TestServices t;
+    addAdapter(t.registry, 0, "Wired", "{W}", "ROOT\\NET\\0000");
+    addSettings(t.registry, "{W}", "172.16.0.9", "9.9.9.9");
+    ObservingRunner runner;
+    shell::Services services{t.windows, runner, t.dialogs, t.system, t.files, t.shell, t.registry, t.http, t.transport};
+    shell::App app(services);
+    auto* main = static_cast<ui::MemoryForm*>(app.openMainWindow());
+    ASSERT_NE(main, nullptr);
+    runner.form = main;
+    std::vector<std::string> order;
+    app.steps().canClose = [&](ui::Form&) { order.push_back("close"); };
+    // While the disable runs the user closes the window, and the update
+    // window ends the program (through the hook main.cpp gives it).
+    int step = 0;
+    runner.whileRunning = [&] {
+        if (++step == 2) {
+            order.push_back("enable ran");
+            return;
+        }
+        main->close();
+        EXPECT_FALSE(main->closed) << "the close must wait for the enable";
+        main->close();   // a second request is not queued twice
+        app.state().apply.whenDone([&] { order.push_back("program ends"); });
+        order.push_back("asked");
+    };
+    main->click("修改_按钮");
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /c devcon enable \"ROOT\\NET\\0000\"");
+    EXPECT_TRUE(main->closed) << "the held close goes on after the apply";
+    EXPECT_EQ(order, (Strings{"asked", "enable ran", "close", "program ends"}));
+    EXPECT_FALSE(app.state().apply.running);
+
+    // With no apply running nothing waits.
+    bool ran = false;
+    app.state().apply.whenDone([&] { ran = true; });
+    EXPECT_TRUE(ran);
+}
+
+// --- devcon not installed: the device functions restart the adapter ---
+
+TEST_F(AdapterPanel, WithoutDevconTheDeviceFunctionsDisableThenEnable) {
+    twoAdapters();
+    FakeDevices devices;
+    ui::MemoryForm window{layouts::mainWindow()};
+    adapter::AdapterLists own;
+    adapter::bindAdapterPanel(window, own, {reg, runner, dialogs, nullptr, &devices});
+    runner.form = &window;
+    adapter::刷新网卡列表(window, own, reg);
+    using platform::DeviceChange;
+    struct Case {
+        std::vector<DeviceChange> answers;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {{DeviceChange::Done, DeviceChange::Done}, "IP地址修改成功！"},
+        {{DeviceChange::Failed, DeviceChange::Done}, "IP地址已写入，但重启网卡失败！"},   // enable still runs
+        {{DeviceChange::Done, DeviceChange::RebootNeeded}, "IP地址已写入，但重启网卡失败！"},
+        {{DeviceChange::RebootNeeded, DeviceChange::Done}, "IP地址已写入，但重启网卡失败！"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text));
+        runner.calls.clear();
+        devices.calls.clear();
+        devices.answers = c.answers;
+        // cmd does not know devcon: 9009.
+        runner.results = {{true, true, platform::kCommandNotFound}};
+        window.repaints.clear();
+        window.click("修改_按钮");
+        ASSERT_EQ(runner.calls.size(), 1u) << "devcon is not asked twice";
+        EXPECT_EQ(devices.calls, (Strings{"disable PCI\\VEN_10EC&DEV_8139", "enable PCI\\VEN_10EC&DEV_8139"}));
+        EXPECT_EQ(window.repaints.size(), 2u);   // the disabling and enabling texts, each painted
+        EXPECT_EQ(window.text("状态_标签"), c.text);
+    }
+    // devcon found: the device functions are not used, even when it fails.
+    devices.calls.clear();
+    runner.calls.clear();
+    runner.results = {{true, true, 1}, {true, true, 0}};
+    window.click("修改_按钮");
+    EXPECT_EQ(runner.calls.size(), 2u);
+    EXPECT_TRUE(devices.calls.empty());
+    EXPECT_EQ(window.text("状态_标签"), "IP地址已写入，但重启网卡失败！");
+}
+
+// --- unelevated: the apply runs in an elevated instance of the tool ---
+
+TEST_F(AdapterPanel, UnelevatedTheApplyRunsElevatedAndItsStepsShowInOrder) {
+    twoAdapters();
+    FakeElevation elevation;
+    ui::MemoryForm window{layouts::mainWindow()};
+    adapter::AdapterLists own;
+    adapter::bindAdapterPanel(window, own, {reg, runner, dialogs, &elevation, nullptr});
+    elevation.form = &window;
+    EXPECT_EQ(window.shields, (std::set<std::string, std::less<>>{"修改_按钮"}));
+    adapter::刷新网卡列表(window, own, reg);
+    const char* typed[] = {"192.168.1.10", "255.255.255.0", "", "8.8.8.8", ""};
+    for (int i = 0; i < 5; ++i) window.setText(adapter::kFields[i], typed[i]);
+
+    bool enabledWhileRunning = true;
+    elevation.whileRunning = [&] { enabledWhileRunning = window.enabled("修改_按钮"); };
+    elevation.steps = {1, 2};
+    elevation.code = adapter::kExitApplied;
+    window.click("修改_按钮");
+    ASSERT_EQ(elevation.runs.size(), 1u);
+    EXPECT_EQ(elevation.runs[0], (Strings{"--apply-adapter", "{B}", "PCI\\VEN_10EC&DEV_8139", "192.168.1.10",
+                                          "255.255.255.0", "", "8.8.8.8", ""}));
+    EXPECT_EQ(elevation.statuses, (Strings{"正在禁用网络适配器...", "正在启用网络适配器..."}));
+    EXPECT_EQ(window.repaints, (Strings{"状态_标签", "状态_标签"}));
+    EXPECT_EQ(window.text("状态_标签"), "IP地址修改成功！");
+    EXPECT_FALSE(enabledWhileRunning);
+    EXPECT_TRUE(window.enabled("修改_按钮"));
+    // This process wrote nothing and started nothing.
+    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(runner.calls.empty());
+
+    struct Case {
+        std::vector<int> steps;
+        std::optional<int> code;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {{1, 2}, adapter::kExitRestartFailed, "IP地址已写入，但重启网卡失败！"},
+        {{}, adapter::kExitNotWritten, "IP地址修改失败！"},
+        {{}, std::nullopt, "IP地址修改失败！"},                           // the prompt declined
+        {{1}, std::nullopt, "IP地址已写入，但重启网卡失败！"},            // lost after the write
+        {{2, 1, 7}, adapter::kExitApplied, "IP地址修改成功！"},           // no step goes back
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text));
+        elevation.steps = c.steps;
+        elevation.code = c.code;
+        elevation.statuses.clear();
+        window.setText("状态_标签", "");
+        window.click("修改_按钮");
+        EXPECT_EQ(window.text("状态_标签"), c.text);
+    }
+    EXPECT_EQ(elevation.statuses, (Strings{"正在启用网络适配器...", "正在启用网络适配器...", "正在启用网络适配器..."}));
+    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(runner.calls.empty());
+
+    // Already elevated: in-process, no shield.
+    elevation.isElevated = true;
+    ui::MemoryForm elevatedWindow{layouts::mainWindow()};
+    adapter::AdapterLists lists2;
+    adapter::bindAdapterPanel(elevatedWindow, lists2, {reg, runner, dialogs, &elevation, nullptr});
+    EXPECT_TRUE(elevatedWindow.shields.empty());
+    adapter::刷新网卡列表(elevatedWindow, lists2, reg);
+    runner.form = &elevatedWindow;
+    elevatedWindow.click("修改_按钮");
+    EXPECT_EQ(elevation.runs.size(), 6u);
+    EXPECT_EQ(reg.writes.size(), 4u);
+    EXPECT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(elevatedWindow.text("状态_标签"), "IP地址修改成功！");
+}
+
+// --- the elevated instance's verb ---
+
+TEST_F(AdapterPanel, TheVerbAcceptsOnlyAnAdapterOfTheWalkAndDottedQuads) {
+    twoAdapters();
+    const adapter::ApplyRequest good{"{A}", "PCI\\VEN_8086&DEV_100E", {"10.0.0.9", "255.0.0.0", "", "1.1.1.1", ""}};
+    const Strings args = adapter::verbArguments(good);
+    ASSERT_EQ(args.size(), 8u);
+    auto call = adapter::parseVerb(args, reg);
+    ASSERT_TRUE(call);
+    EXPECT_EQ(call->request.fields, good.fields);
+    EXPECT_EQ(call->progressWindow, "");
+    call = adapter::parseVerb(adapter::verbArguments(good, "1234"), reg);
+    ASSERT_TRUE(call);
+    EXPECT_EQ(call->progressWindow, "1234");
+
+    auto with = [&](size_t i, std::string v) {
+        Strings a = args;
+        a[i] = std::move(v);
+        return a;
+    };
+    const Strings refused[] = {
+        with(0, "--apply"),                      // another verb
+        with(1, "{C}"),                          // no such adapter
+        with(1, ""),
+        with(2, "PCI\\VEN_10EC&DEV_8139"),       // B's device with A's instance
+        with(2, "PCI\\VEN_8086&DEV_100E\" & calc"),
+        with(3, "256.0.0.1"), with(3, "1.2.3"), with(3, "1.2.3.4.5"), with(3, "1.2.3.4 "), with(3, " 1.2.3.4"),
+        with(4, "1.2.3.4\r\n"), with(5, "+1.2.3.4"), with(6, "1..3.4"), with(7, "0x1.2.3.4"), with(7, "1234.1.1.1"),
+        with(3, "8.8.8.8,8.8.4.4"),
+        Strings(args.begin(), args.end() - 1),   // six values
+        [&] { Strings a = args; a.push_back("--other"); a.push_back("1"); return a; }(),
+        [&] { Strings a = args; a.push_back("--progress-window"); return a; }(),
+        [&] { Strings a = args; a.push_back("--progress-window"); a.push_back(""); return a; }(),
+        [&] { Strings a = args; a.push_back("--progress-window"); a.push_back("0x12"); return a; }(),
+    };
+    for (const Strings& a : refused) {
+        std::string shown;
+        for (auto& x : a) shown += "[" + x + "]";
+        EXPECT_FALSE(adapter::parseVerb(a, reg)) << shown;
+    }
+    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(adapter::isFieldText("0.0.0.0"));
+    EXPECT_TRUE(adapter::isFieldText("255.255.255.255"));
+    EXPECT_TRUE(adapter::isFieldText(""));
+}
+
+TEST_F(AdapterPanel, TheVerbWritesRestartsAndAnswersWithItsExitCode) {
+    twoAdapters();
+    FakeDevices devices;
+    const adapter::ApplyRequest request{"{B}", "PCI\\VEN_10EC&DEV_8139", {"10.0.0.9", "", "", "8.8.8.8", "8.8.4.4"}};
+    std::vector<int> steps;
+    auto report = [&](adapter::Step s) { steps.push_back(static_cast<int>(s)); };
+    const adapter::RestartServices restart{runner, &devices, false};
+    runner.form = &form;
+    EXPECT_EQ(adapter::runVerb(request, reg, restart, report), adapter::kExitApplied);
+    EXPECT_EQ(reg.get(interfaceKey("{B}"), "IPAddress")->data, "10.0.0.9\0\0"s);
+    EXPECT_EQ(reg.get(interfaceKey("{B}"), "NameServer")->data, "8.8.8.8,8.8.4.4\0"s);
+    EXPECT_EQ(steps, (std::vector<int>{1, 2}));
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_FALSE(runner.calls[0].options.pumpMessages);   // no window to keep painting
+
+    runner.results = {{true, false, 0}, {true, true, 0}};   // disable past its bound
+    EXPECT_EQ(adapter::runVerb(request, reg, restart, report), adapter::kExitRestartFailed);
+    EXPECT_EQ(runner.calls.size(), 4u) << "the enable runs all the same";
+
+    reg.failSetOf = "SubnetMask";
+    steps.clear();
+    EXPECT_EQ(adapter::runVerb(request, reg, restart, report), adapter::kExitNotWritten);
+    EXPECT_TRUE(steps.empty());
+    EXPECT_EQ(runner.calls.size(), 4u);
+    EXPECT_TRUE(devices.calls.empty());
 }

@@ -59,6 +59,9 @@ TEST_F(ConsoleRunner, UntouchedHelpTextIsStartedWholeAndItsBatchFileComesAndGoes
     EXPECT_EQ(runner.calls[0].commandLine, "cmd /k " + std::string(layouts::kRunnerHelp));
     EXPECT_FALSE(runner.calls[0].options.wait);
     EXPECT_EQ(runner.calls[0].options.mode, WindowMode::Normal);
+    // The system's cmd.exe, in the program's current directory.
+    EXPECT_EQ(runner.calls[0].options.program, "cmd.exe");
+    EXPECT_FALSE(runner.calls[0].options.startInSystemFolder);
 
     // Written, hidden, then removed; the output file was never ours.
     EXPECT_EQ(files.ops, (std::vector<std::string>{"write C:\\dos.bat", "attr C:\\dos.bat 2", "remove C:\\dos.bat"}));

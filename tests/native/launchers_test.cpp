@@ -28,7 +28,13 @@ TEST_F(Launchers, HostToolsBuildTheirCommandLinesAndDoNotWait) {
     for (auto& c : runner.calls) {
         EXPECT_FALSE(c.options.wait);
         EXPECT_EQ(c.options.mode, WindowMode::Normal);
+        // Inheriting the program's current directory.
+        EXPECT_FALSE(c.options.startInSystemFolder);
     }
+    // Each started by its own program of the system folder.
+    EXPECT_EQ(runner.calls[0].options.program, "cmd.exe");
+    EXPECT_EQ(runner.calls[1].options.program, "cmd.exe");
+    EXPECT_EQ(runner.calls[2].options.program, "mstsc.exe");
     EXPECT_EQ(form.text("状态标签"), "");
 }
 
@@ -62,6 +68,8 @@ TEST_F(Launchers, DnsFlushIsHiddenAndAlwaysReported) {
     EXPECT_EQ(runner.calls[0].commandLine, "cmd /c ipconfig /flushdns");
     EXPECT_EQ(runner.calls[0].options.mode, WindowMode::Hidden);
     EXPECT_FALSE(runner.calls[0].options.wait);
+    EXPECT_EQ(runner.calls[0].options.program, "cmd.exe");
+    EXPECT_FALSE(runner.calls[0].options.startInSystemFolder);
     EXPECT_EQ(form.text("状态标签"), "提示：DNS缓存已经清除！");
 }
 

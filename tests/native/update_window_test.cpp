@@ -292,3 +292,24 @@ TEST_F(UpdateTest, ClosingTheWindowEndsTheProgramTheSameWay) {
     EXPECT_EQ(log, (std::vector<std::string>{"stop", "main closes", "exit 0"}));
     EXPECT_EQ(d.process.exits, std::vector<int>{0});
 }
+
+TEST_F(UpdateTest, TheEndWaitsUntilARunningAdapterApplyIsDone) {
+    // The application holds the end while an apply runs (the hook main.cpp
+    // gives), and lets it go on once the enable has run.
+    std::function<void()> held;
+    update::UpdateHooks hooks{[](std::string_view) { return std::string("1.2"); }, [] {},
+                              [&](std::function<void()> then) {
+                                  log.push_back("held");
+                                  held = std::move(then);
+                              }};
+    updater = std::make_unique<update::Updater>(d.services, record, hooks);
+    auto& w = openWindow();
+    w.click("按钮2");
+    EXPECT_EQ(log, (std::vector<std::string>{"stop", "held"}));
+    EXPECT_TRUE(d.process.exits.empty());
+    EXPECT_FALSE(main->closed);
+    ASSERT_TRUE(held);
+    held();
+    EXPECT_EQ(log, (std::vector<std::string>{"stop", "held", "main closes", "exit 0"}));
+    EXPECT_EQ(d.process.exits, std::vector<int>{0});
+}

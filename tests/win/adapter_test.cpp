@@ -3,18 +3,28 @@
 // network adapter class key and its own interface keys, and removes them
 // again. devcon is a copy of the logging stand-in: on PATH behind the real
 // command interpreter (so the exit code travels through cmd /c), or the
-// stand-in plays cmd.exe itself beside this binary (so its log shows the
-// exact command line and window mode the tool started).
+// stand-in plays cmd.exe itself in a stand-in system folder (so its log
+// shows the exact command line and window mode the tool started). The
+// elevated instance is the real korvan.exe, started with its verb (Wine
+// runs every process with full rights); the device-function restart runs
+// against what Wine's device installer offers.
 #include <windows.h>
 #include <commctrl.h>
+#include <setupapi.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "adapter/apply_verb.h"
 #include "adapter/panel.h"
+#include "platform/win32/adapter_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
@@ -83,6 +93,41 @@ void addSettings(const std::string& id, DWORD dhcp, const std::string& ip, const
     putText(key, "NameServer", REG_SZ, dns + '\0');
 }
 
+// The runner the panel is bound to hands each run to `target`.
+struct SwitchRunner : platform::Runner {
+    platform::Runner* target = nullptr;
+    platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
+        return target->run(commandLine, options);
+    }
+};
+
+struct FakeElevation : platform::Elevation {
+    bool elevated() override { return false; }
+    std::optional<int> runElevated(const std::vector<std::string>&, unsigned, const std::function<void(int)>&) override {
+        return std::nullopt;
+    }
+};
+
+// korvan.exe itself, built beside the tests' folder.
+std::wstring korvanExe() { return binaryDir() + L"\\..\\korvan.exe"; }
+
+// Starts korvan.exe with these arguments (each quoted to stay one) and
+// returns its exit code; 999 when it did not start or end in 2 minutes.
+DWORD runKorvan(const std::vector<std::string>& args) {
+    std::wstring line = win32::quoteArgument(korvanExe());
+    for (const std::string& a : args) line += L" " + win32::quoteArgument(widen(a));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(korvanExe().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 999;
+    CloseHandle(pi.hThread);
+    DWORD code = 999;
+    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
 struct RecordingDialogs : platform::Dialogs {
     std::vector<std::string> shown;
     platform::Answer messageBox(const platform::MessageBoxSpec& s) override {
@@ -109,6 +154,7 @@ protected:
 
         form = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
         ASSERT_TRUE(form->alive());
+        runner.target = &systemRunner;
         adapter::bindAdapterPanel(*form, lists, {registry, runner, dialogs});
     }
 
@@ -168,7 +214,9 @@ protected:
     win32::Win32Windows windows;
     win32::Win32Form* form = nullptr;
     win32::Win32Registry registry;
-    win32::Win32Runner runner;
+    win32::Win32Runner systemRunner;
+    win32::Win32Runner standinRunner{wintest::standinSystemFolder()};
+    SwitchRunner runner;
     RecordingDialogs dialogs;
     adapter::AdapterLists lists;
     bool m_createdClassKey = false;
@@ -271,10 +319,6 @@ struct DuringRestart {
 } g_during;
 
 TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) {
-    // A stand-in cmd.exe left beside this binary by other tests would take
-    // the place of the real interpreter.
-    DeleteFileW((binaryDir() + L"\\cmd.exe").c_str());
-    ASSERT_FALSE(exists(binaryDir() + L"\\cmd.exe"));
     devconOnPath();
     click("刷新_按钮");
     putDword(interfaceKey(kIdB), "EnableDHCP", 1);
@@ -339,9 +383,9 @@ TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) 
 }
 
 TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHidden) {
-    // The stand-in as cmd.exe: its log holds the whole command line.
-    const std::wstring cmd = binaryDir() + L"\\cmd.exe";
-    ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), cmd.c_str(), FALSE));
+    // The stand-in as the system folder's cmd.exe: its log holds the whole
+    // command line.
+    runner.target = &standinRunner;
     devconOnPath();
     click("刷新_按钮");
     SendMessageW(unit("网卡信息_组合框"), CB_SETCURSEL, 0, 0);   // adapter A, without the event
@@ -356,5 +400,275 @@ TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHidden) {
     SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"1");
     click("修改_按钮");
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
-    DeleteFileW(cmd.c_str());
+}
+
+// What a close request during the disable met: set by the timer below.
+struct DuringClose {
+    HWND main = nullptr, status = nullptr;
+    std::wstring hold, log;
+    bool asked = false, aliveAfter = false;
+    size_t startedBefore = 0;
+    std::string status0;
+} g_close;
+
+TEST_F(AdapterPanelWine, ACloseDuringTheApplyWaitsForTheEnableThenGoesOn) {
+    runner.target = &standinRunner;   // the stand-in cmd holds until released
+    devconOnPath();
+    click("刷新_按钮");
+    g_close = {};
+    g_close.main = form->hwnd();
+    g_close.status = unit("状态_标签");
+    g_close.hold = m_tmp + L"\\hold";
+    g_close.log = m_log;
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", g_close.hold.c_str());
+    // Once the disable has started (its record is written before it holds).
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        g_close.startedBefore = lines(readAll(g_close.log)).size();
+        if (g_close.startedBefore == 0) return;
+        KillTimer(nullptr, id);
+        g_close.asked = true;
+        SendMessageW(g_close.main, WM_CLOSE, 0, 0);
+        g_close.aliveAfter = IsWindow(g_close.main);
+        g_close.status0 = windowText(g_close.status);
+        HANDLE f = CreateFileW(g_close.hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(f);
+    });
+    click("修改_按钮");
+    EXPECT_TRUE(g_close.asked) << "no message was processed while the disable ran";
+    EXPECT_EQ(g_close.startedBefore, 1u) << "the close came while the disable ran";
+    EXPECT_TRUE(g_close.aliveAfter) << "the close was not held";
+    EXPECT_EQ(g_close.status0, "正在禁用网络适配器...");
+    // The enable ran, then the held close went on.
+    const auto log = lines(readAll(m_log));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /c devcon enable \"" + kDeviceB + "\"");
+    EXPECT_FALSE(IsWindow(g_close.main));
+    // The last window gone, the backend asked the loop to end: not here.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArguments) {
+    ASSERT_TRUE(exists(korvanExe()));
+    devconOnPath();
+    std::vector<int> steps;
+    win32::ProgressReceiver sink([&](int s) { steps.push_back(s); });
+    ASSERT_NE(sink.hwnd(), nullptr);
+    const std::string window = std::to_string(reinterpret_cast<std::uintptr_t>(sink.hwnd()));
+    const adapter::ApplyRequest good{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
+    const std::string key = interfaceKey(kIdB);
+
+    // While the instance waits for its disable, it has no window at all.
+    const std::wstring hold = m_tmp + L"\\hold";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    std::wstring line = win32::quoteArgument(korvanExe());
+    for (const std::string& a : adapter::verbArguments(good, window)) line += L" " + win32::quoteArgument(widen(a));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(korvanExe().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    for (int i = 0; i < 1000 && readAll(m_log).empty(); ++i) Sleep(20);
+    EXPECT_FALSE(readAll(m_log).empty()) << "the disable never started";
+    struct Found {
+        DWORD pid;
+        int windows = 0;
+    } found{pi.dwProcessId};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid == f->pid) ++f->windows;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    EXPECT_EQ(found.windows, 0);
+    HANDLE f = CreateFileW(hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(f);
+    DWORD code = 999;
+    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    EXPECT_EQ(code, 0u);
+    sink.drain();
+    EXPECT_EQ(steps, (std::vector<int>{1, 2})) << "disabling, then enabling";
+    EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.9\0\0"s);
+    EXPECT_EQ(queryA(key, "SubnetMask"), "255.255.0.0\0\0"s);
+    EXPECT_EQ(queryA(key, "DefaultGateway"), "\0\0"s);
+    EXPECT_EQ(queryA(key, "NameServer"), "8.8.8.8,\0"s);
+    auto log = lines(readAll(m_log));
+    ASSERT_EQ(log.size(), 2u) << readAll(m_log);
+    EXPECT_NE(log[0].find("disable \"" + kDeviceB + "\""), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("enable \"" + kDeviceB + "\""), std::string::npos) << log[1];
+
+    // devcon fails: written, restart failed.
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"3");
+    steps.clear();
+    auto other = good;
+    other.fields[0] = "192.168.9.10";
+    EXPECT_EQ(runKorvan(adapter::verbArguments(other, window)), 2u);
+    sink.drain();
+    EXPECT_EQ(steps, (std::vector<int>{1, 2}));
+    EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.10\0\0"s);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", nullptr);
+
+    // Refused before anything is written or started.
+    auto with = [&](size_t i, std::string v) {
+        auto a = adapter::verbArguments(good, window);
+        a[i] = std::move(v);
+        return a;
+    };
+    const std::vector<std::string> refused[] = {
+        with(2, kDeviceA),                       // A's device with B's instance
+        with(1, "{wireless}"),                   // not an ethernet adapter of the walk
+        with(1, kIdB + "\\..\\..\\..\\Run"),    // a path instead of an instance
+        with(3, "192.168.9.300"),
+        with(6, "8.8.8.8 & calc"),
+        with(9, "not-a-window"),
+        {"--apply-adapter"},
+    };
+    const size_t before = lines(readAll(m_log)).size();
+    steps.clear();
+    for (const auto& args : refused) {
+        std::string shown;
+        for (auto& a : args) shown += "[" + a + "]";
+        EXPECT_EQ(runKorvan(args), 1u) << shown;
+    }
+    sink.drain();
+    EXPECT_TRUE(steps.empty());
+    EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.10\0\0"s);
+    EXPECT_EQ(lines(readAll(m_log)).size(), before) << "nothing may have been started";
+}
+
+TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps) {
+    ASSERT_TRUE(exists(korvanExe()));
+    devconOnPath();
+    // The whole way: arguments, "runas", instance, reports, exit code. Wine
+    // shows no consent prompt (its processes hold full rights, so the tool
+    // itself counts as elevated there: no shield, the apply in-process);
+    // this window is told it is not, and korvan.exe plays this program.
+    EXPECT_TRUE(win32::Win32Elevation().elevated());
+    win32::Win32Elevation elevation(korvanExe(), L"runas");
+    std::vector<std::string> shown;
+    win32::Win32Form* other = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::AdapterLists otherLists;
+    struct Observed : platform::Elevation {
+        platform::Elevation& real;
+        std::vector<std::string>& shown;
+        HWND status;
+        Observed(platform::Elevation& r, std::vector<std::string>& s, HWND h) : real(r), shown(s), status(h) {}
+        bool elevated() override { return false; }
+        std::optional<int> runElevated(const std::vector<std::string>& a, unsigned t,
+                                       const std::function<void(int)>& progress) override {
+            return real.runElevated(a, t, [&](int step) {
+                progress(step);
+                shown.push_back(windowText(status));
+            });
+        }
+    } observed(elevation, shown, other->unitHwnd("状态_标签"));
+    adapter::bindAdapterPanel(*other, otherLists, {registry, runner, dialogs, &observed, nullptr});
+    SendMessageW(other->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    SendMessageW(other->unitHwnd("IP编辑框1"), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 9, 8, 7));
+    SendMessageW(other->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    EXPECT_EQ(shown, (std::vector<std::string>{"正在禁用网络适配器...", "正在启用网络适配器..."}));
+    EXPECT_EQ(windowText(other->unitHwnd("状态_标签")), "IP地址修改成功！");
+    EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
+    EXPECT_EQ(lines(readAll(m_log)).size(), 2u);
+    // A program that cannot be started stands for a declined prompt.
+    win32::Win32Elevation missing(binaryDir() + L"\\korvan_missing.exe", L"open");
+    Observed declined(missing, shown, other->unitHwnd("状态_标签"));
+    adapter::AdapterLists thirdLists;
+    win32::Win32Form* third = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::bindAdapterPanel(*third, thirdLists, {registry, runner, dialogs, &declined, nullptr});
+    SendMessageW(third->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    SendMessageW(third->unitHwnd("IP编辑框1"), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 9, 8, 6));
+    SendMessageW(third->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    EXPECT_EQ(windowText(third->unitHwnd("状态_标签")), "IP地址修改失败！");
+    EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
+    DestroyWindow(other->hwnd());
+    DestroyWindow(third->hwnd());
+}
+
+// Records BCM_SETSHIELD arriving at a button.
+LRESULT CALLBACK shieldSpy(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    if (msg == BCM_SETSHIELD) reinterpret_cast<std::vector<LPARAM>*>(data)->push_back(lp);
+    return DefSubclassProc(h, msg, wp, lp);
+}
+
+TEST_F(AdapterPanelWine, TheApplyButtonCarriesTheShieldOnlyWhileUnelevated) {
+    FakeElevation unelevated;
+    for (bool needsPrompt : {true, false}) {
+        auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+        std::vector<LPARAM> seen;
+        ASSERT_TRUE(SetWindowSubclass(w->unitHwnd("修改_按钮"), shieldSpy, 1, reinterpret_cast<DWORD_PTR>(&seen)));
+        adapter::AdapterLists l;
+        adapter::bindAdapterPanel(*w, l, {registry, runner, dialogs, needsPrompt ? &unelevated : nullptr, nullptr});
+        EXPECT_EQ(seen, (std::vector<LPARAM>{needsPrompt ? TRUE : FALSE}));
+        RemoveWindowSubclass(w->unitHwnd("修改_按钮"), shieldSpy, 1);
+        DestroyWindow(w->hwnd());
+    }
+}
+
+// --- the restart through the device installer, against Wine's ---
+
+namespace {
+
+const GUID kNetClass = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+// A device of the network class in Wine's device tree, made for the test:
+// the instance "ROOT\KORVANTESTNET\0000" with one hardware identifier.
+struct TestDevice {
+    HDEVINFO set = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA dev{};
+    bool made = false;
+    explicit TestDevice(const std::wstring& hardwareId) {
+        set = SetupDiCreateDeviceInfoList(&kNetClass, nullptr);
+        if (set == INVALID_HANDLE_VALUE) return;
+        dev.cbSize = sizeof dev;
+        if (!SetupDiCreateDeviceInfoW(set, L"ROOT\\KORVANTESTNET\\0000", &kNetClass, nullptr, nullptr, 0, &dev)) return;
+        std::wstring ids = hardwareId + L'\0' + L'\0';
+        if (!SetupDiSetDeviceRegistryPropertyW(set, &dev, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids.data()),
+                                               static_cast<DWORD>(ids.size() * sizeof(wchar_t))))
+            return;
+        made = SetupDiRegisterDeviceInfo(set, &dev, 0, nullptr, nullptr, nullptr);
+    }
+    ~TestDevice() {
+        if (made) SetupDiRemoveDevice(set, &dev);
+        if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+    }
+};
+
+}  // namespace
+
+TEST_F(AdapterPanelWine, WithoutDevconTheDeviceInstallerIsAskedAndItsAnswerCounts) {
+    // Wine's device installer finds and selects devices as Windows' does,
+    // but implements no DIF_PROPERTYCHANGE: SetupDiSetClassInstallParamsW
+    // fails and SetupDiCallClassInstaller answers ERROR_DI_DO_DEFAULT. So
+    // here the selection is shown, and that a refused change is reported as
+    // a failed restart with the enable still attempted; an actual disable
+    // and enable can only be seen on Windows.
+    TestDevice device(widen(kDeviceB));
+    ASSERT_TRUE(device.made) << GetLastError();
+    const std::vector<std::string> mine{"ROOT\\KORVANTESTNET\\0000"};
+    EXPECT_EQ(win32::Win32Devices::selected("root\\korvan\\0001"), mine) << "by hardware identifier, any case";
+    EXPECT_EQ(win32::Win32Devices::selected("ROOT\\KorvanTestNet\\0000"), mine) << "by instance identifier";
+    EXPECT_TRUE(win32::Win32Devices::selected("ROOT\\KORVAN\\00010").empty());
+    EXPECT_TRUE(win32::Win32Devices::selected("").empty());
+    win32::Win32Devices devices;
+    EXPECT_EQ(devices.setEnabled("no such device", false, 60000), platform::DeviceChange::Failed);
+    EXPECT_EQ(devices.setEnabled(kDeviceB, true, 60000), platform::DeviceChange::Failed) << "Wine has changed: look again";
+
+    // The elevated instance without devcon anywhere: cmd answers 9009, the
+    // device installer is asked for both steps, the restart is reported
+    // failed (exit 2) and the values stay written.
+    std::vector<int> steps;
+    win32::ProgressReceiver sink([&](int s) { steps.push_back(s); });
+    const std::string window = std::to_string(reinterpret_cast<std::uintptr_t>(sink.hwnd()));
+    const adapter::ApplyRequest request{kIdB, kDeviceB, {"192.168.9.11", "255.255.255.0", "", "", ""}};
+    EXPECT_EQ(runKorvan(adapter::verbArguments(request, window)), 2u);
+    sink.drain();
+    EXPECT_EQ(steps, (std::vector<int>{1, 2}));
+    EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "192.168.9.11\0\0"s);
 }

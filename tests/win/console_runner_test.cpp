@@ -1,6 +1,6 @@
-// The console runner through the real main window: a stand-in cmd.exe beside
-// this binary shows what was started, the scratch files land on Wine's real
-// C: drive, and the copy button fills the real clipboard.
+// The console runner through the real main window: a stand-in cmd.exe in the
+// runner's stand-in system folder shows what was started, the scratch files
+// land on Wine's real C: drive, and the copy button fills the real clipboard.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -48,7 +48,7 @@ struct WatchedFiles : platform::Files {
 
 // The real runner, counting its calls, so "nothing started" needs no waiting.
 struct CountingRunner : platform::Runner {
-    win32::Win32Runner real;
+    win32::Win32Runner real{wintest::standinSystemFolder()};
     int calls = 0;
     platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
         ++calls;
@@ -96,7 +96,7 @@ struct ConsoleRunnerPanel : ::testing::Test {
     shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry, httpGet, httpTransport};
     std::unique_ptr<shell::App> app;
     win32::Win32Form* main = nullptr;
-    std::wstring log, cmd;
+    std::wstring log;
 
     void SetUp() override {
         // Leftovers of an earlier failed run of this test in this prefix.
@@ -104,8 +104,6 @@ struct ConsoleRunnerPanel : ::testing::Test {
         DeleteFileW(kBat.c_str());
         DeleteFileW(kTxt.c_str());
         const std::wstring dir = binaryDir();
-        cmd = dir + L"\\cmd.exe";
-        ASSERT_TRUE(CopyFileW((dir + L"\\standin.exe").c_str(), cmd.c_str(), FALSE));
         log = dir + L"\\console_runner_" + std::to_wstring(GetCurrentProcessId()) + L".log";
         DeleteFileW(log.c_str());
         SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", log.c_str());
@@ -120,7 +118,6 @@ struct ConsoleRunnerPanel : ::testing::Test {
         app.reset();
         SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", nullptr);
         DeleteFileW(log.c_str());
-        DeleteFileW(cmd.c_str());
     }
     HWND box() { return main->unitHwnd("编辑框2"); }
     void click(const char* unit) { SendMessageW(main->unitHwnd(unit), BM_CLICK, 0, 0); }

@@ -1,11 +1,13 @@
-// The command-line runner against real processes: the stand-in program is
-// copied beside this binary as cmd.exe, so a bare "cmd" starts it instead of
-// the system's, and its log shows exactly what it was given.
+// The command-line runner against real processes. The runner under test
+// takes its programs from a stand-in system folder whose cmd.exe is the
+// logging stand-in, so its log shows exactly what it was given; a runner on
+// the real system folder shows that nothing planted elsewhere is run.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/win32/platform_win32.h"
 #include "win_helpers.h"
@@ -56,20 +58,35 @@ Record parseSingleRecord(const std::string& log) {
     return r;
 }
 
-const wchar_t* const kEnvNames[] = {L"KORVAN_STANDIN_LOG", L"KORVAN_STANDIN_SLEEP_MS", L"KORVAN_STANDIN_EXIT",
-                                    L"KORVAN_STANDIN_HOLD", L"KORVAN_STANDIN_DONE"};
+const wchar_t* const kEnvNames[] = {L"KORVAN_STANDIN_LOG",  L"KORVAN_STANDIN_SLEEP_MS", L"KORVAN_STANDIN_EXIT",
+                                    L"KORVAN_STANDIN_HOLD", L"KORVAN_STANDIN_DONE",     L"KORVAN_STANDIN_PIDS",
+                                    L"KORVAN_STANDIN_CHILD"};
+
+// Whether the process of this id has ended (or is unknown by now).
+bool processGone(DWORD pid) {
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!h) return true;
+    const bool gone = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return gone;
+}
+
+std::vector<DWORD> pidsIn(const std::string& text) {
+    std::vector<DWORD> out;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t nl = text.find('\n', at);
+        out.push_back(static_cast<DWORD>(std::stoul(text.substr(at, nl - at))));
+        if (nl == std::string::npos) break;
+        at = nl + 1;
+    }
+    return out;
+}
 
 class RunnerTest : public ::testing::Test {
 protected:
-    // The copy stays in place afterwards: other test binaries in this
-    // directory may be running the same stand-in under the same name.
     static void SetUpTestSuite() {
-        const std::wstring dir = binaryDir();
-        const std::string standin = readAll(dir + L"\\standin.exe");
-        ASSERT_FALSE(standin.empty()) << "standin.exe must lie beside the test binary";
-        if (readAll(dir + L"\\cmd.exe") != standin) {
-            ASSERT_TRUE(CopyFileW((dir + L"\\standin.exe").c_str(), (dir + L"\\cmd.exe").c_str(), FALSE));
-        }
+        ASSERT_FALSE(readAll(binaryDir() + L"\\standin.exe").empty()) << "standin.exe must lie beside the test binary";
     }
 
     void SetUp() override {
@@ -103,7 +120,7 @@ protected:
     void setEnv(const wchar_t* name, const std::wstring& value) { SetEnvironmentVariableW(name, value.c_str()); }
     Record record() const { return parseSingleRecord(readAll(m_log)); }
 
-    win32::Win32Runner runner;
+    win32::Win32Runner runner{wintest::standinSystemFolder()};
     std::wstring m_dir, m_log;
 };
 
@@ -131,7 +148,7 @@ TEST_F(RunnerTest, EveryWindowModeReachesTheStartedProgram) {
         ASSERT_TRUE(r.started);
         ASSERT_TRUE(r.finished);
         const Record rec = record();
-        EXPECT_EQ(rec.name, "cmd");  // found beside this binary, not the system's
+        EXPECT_EQ(rec.name, "cmd");  // the stand-in system folder's cmd.exe
         EXPECT_EQ(rec.show, "sw=" + std::to_string(c.show));
         EXPECT_EQ(rec.commandLine, "cmd /k ping 10.0.0.1 -t");
     }
@@ -188,24 +205,81 @@ TEST_F(RunnerTest, WithoutWaitReturnsWhileTheProcessRuns) {
     EXPECT_EQ(readAll(done), "0\n") << "it ended because it was released, not because it gave up";
 }
 
-TEST_F(RunnerTest, WaitThatRunsOutReportsNotFinished) {
+TEST_F(RunnerTest, WaitThatRunsOutEndsTheWholeTreeBeforeItReturns) {
     for (bool pump : {false, true}) {
         SCOPED_TRACE(pump ? "pumping" : "blocking");
-        const std::wstring hold = path(pump ? L"hold_pump" : L"hold_block");
-        const std::wstring done = path(pump ? L"done_pump" : L"done_block");
-        setEnv(L"KORVAN_STANDIN_HOLD", hold);
-        setEnv(L"KORVAN_STANDIN_DONE", done);
+        // The stand-in starts a child; both hold until released.
+        const std::wstring pids = path(pump ? L"pids_pump" : L"pids_block");
+        setEnv(L"KORVAN_STANDIN_PIDS", pids);
+        setEnv(L"KORVAN_STANDIN_HOLD", path(L"never"));
+        setEnv(L"KORVAN_STANDIN_CHILD", path(L"never"));
         RunOptions o;
         o.wait = true;
-        o.timeoutMs = 200;
+        o.timeoutMs = 1500;
         o.pumpMessages = pump;
-        const auto r = runner.run("cmd /c devcon restart =net", o);
+        const auto r = runner.run("cmd /c devcon disable =net", o);
         EXPECT_TRUE(r.started);
         EXPECT_FALSE(r.finished);
-        EXPECT_FALSE(fileExists(done));
-        touch(hold);
-        ASSERT_TRUE(awaitFile(done));
+        // Both were running when the bound passed; both are gone now.
+        const std::vector<DWORD> started = pidsIn(readAll(pids));
+        ASSERT_EQ(started.size(), 2u) << readAll(pids);
+        for (DWORD pid : started) EXPECT_TRUE(processGone(pid)) << pid;
     }
+    // The first process ends at once, its child holds: the run is not over
+    // while the child runs, and the child is ended at the bound.
+    const std::wstring pids = path(L"pids_child");
+    setEnv(L"KORVAN_STANDIN_PIDS", pids);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    setEnv(L"KORVAN_STANDIN_CHILD", path(L"never"));
+    RunOptions o;
+    o.wait = true;
+    o.timeoutMs = 1500;
+    const auto r = runner.run("cmd /c devcon disable =net", o);
+    EXPECT_TRUE(r.started);
+    EXPECT_FALSE(r.finished) << "returned while the child still ran";
+    const std::vector<DWORD> started = pidsIn(readAll(pids));
+    ASSERT_EQ(started.size(), 2u);
+    for (DWORD pid : started) EXPECT_TRUE(processGone(pid)) << pid;
+}
+
+TEST_F(RunnerTest, ProgramsComeFromTheSystemFolderOnlyAndDevconRunsStartThere) {
+    // Stand-ins planted beside this binary and in the current directory,
+    // where a bare "cmd" used to be found first.
+    const std::wstring planted = binaryDir() + L"\\cmd.exe";
+    ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), planted.c_str(), FALSE));
+    for (const wchar_t* name : {L"cmd.exe", L"devcon.exe", L"mstsc.exe"})
+        ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), path(name).c_str(), FALSE));
+    wchar_t old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    ASSERT_TRUE(SetCurrentDirectoryW(m_dir.c_str()));
+
+    win32::Win32Runner system;   // the real system folder
+    RunOptions o;
+    o.wait = true;
+    o.mode = WindowMode::Hidden;
+    auto r = system.run("cmd /c exit 7", o);
+    EXPECT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 7u) << "the system's cmd ran the command";
+    // Started in the system folder, cmd does not find the planted devcon.
+    o.startInSystemFolder = true;
+    r = system.run("cmd /c devcon disable \"=net\"", o);
+    EXPECT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, platform::kCommandNotFound) << "cmd's answer for an unknown command";
+    o.startInSystemFolder = false;
+    o.program = "mstsc.exe";
+    system.run("mstsc /v:example.com", o);
+    EXPECT_FALSE(fileExists(m_log)) << "a planted program ran: " << readAll(m_log);
+    SetCurrentDirectoryW(old);
+    DeleteFileW(planted.c_str());
+
+    // A program name that is not a bare file name is refused.
+    RunOptions plain;
+    plain.wait = true;
+    for (std::string_view name : {"..\\cmd.exe", "C:\\windows\\system32\\cmd.exe", "sub/cmd.exe", "", "."}) {
+        plain.program = name;
+        EXPECT_FALSE(runner.run("cmd /c exit 0", plain).started) << name;
+    }
+    EXPECT_FALSE(fileExists(m_log));
 }
 
 // Messages posted to this thread's windows are dispatched while the runner
@@ -245,27 +319,34 @@ TEST_F(RunnerTest, PumpingWaitDispatchesMessagesAndHandsBackQuit) {
     EXPECT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 3u) << "124 means the stand-in gave up: the message was not dispatched";
 
-    // A quit request ends the wait early and stays for the caller's loop.
-    const std::wstring hold2 = path(L"hold2"), done2 = path(L"done2");
+    // A quit request does not end the wait: the process runs to its end
+    // (here released by the window's message), then the quit is handed
+    // back to the caller's loop.
+    const std::wstring hold2 = path(L"hold2");
+    g_releaseFile = hold2;
+    g_dispatched = 0;
     setEnv(L"KORVAN_STANDIN_HOLD", hold2);
-    setEnv(L"KORVAN_STANDIN_DONE", done2);
+    setEnv(L"KORVAN_STANDIN_EXIT", L"4");
     PostQuitMessage(9);
+    PostMessageW(hwnd, WM_APP, 0, 0);
     r = runner.run("cmd /c devcon restart =net", o);
     EXPECT_TRUE(r.started);
-    EXPECT_FALSE(r.finished);
+    EXPECT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 4u);
+    EXPECT_EQ(g_dispatched, 1);
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 9u);
-    touch(hold2);
-    EXPECT_TRUE(awaitFile(done2));
     DestroyWindow(hwnd);
 }
 
 TEST_F(RunnerTest, CommandThatCannotStartReportsNotStarted) {
     RunOptions wait;
     wait.wait = true;
-    for (const RunOptions& o : {RunOptions{}, wait}) {
+    for (RunOptions o : {RunOptions{}, wait}) {
+        o.program = "korvan_no_such_program_4711.exe";
         EXPECT_FALSE(runner.run("korvan_no_such_program_4711 /x", o).started);
+        o.program = "cmd.exe";
         EXPECT_FALSE(runner.run("", o).started);
         EXPECT_FALSE(runner.run(std::string_view("cmd\0 /c", 7), o).started);
     }

@@ -1,7 +1,7 @@
 // Stand-in for the programs the tool starts (cmd, mstsc, devcon...). The
-// tests copy it beside their binary under those names; CreateProcessW finds
-// it there before the system's own. It records how it was started and then
-// behaves as the environment asks:
+// tests copy it under those names into a folder that stands in for the
+// system folder of the runner they test (or onto PATH, for devcon). It
+// records how it was started and then behaves as the environment asks:
 //
 //   KORVAN_STANDIN_LOG      log file to append to (default: standin.log
 //                           beside this program)
@@ -10,6 +10,10 @@
 //                           at most 10 s; giving up exits with code 124)
 //   KORVAN_STANDIN_DONE     file written just before exiting
 //   KORVAN_STANDIN_EXIT     exit code (default 0)
+//   KORVAN_STANDIN_PIDS     file its process id is appended to at start
+//   KORVAN_STANDIN_CHILD    first start a copy of itself (command line
+//                           "standin child") that holds until this file
+//                           exists, then carry on; the copy starts no other
 //
 // One log record per start: the program's base name, TAB, "sw=N" with the
 // wShowWindow it was given (or "sw=-" when STARTF_USESHOWWINDOW was not
@@ -66,6 +70,22 @@ void append(const std::wstring& path, const std::string& bytes) {
 
 int main() {
     const std::wstring self = ownPath();
+    if (const std::wstring pids = env(L"KORVAN_STANDIN_PIDS"); !pids.empty())
+        append(pids, std::to_string(GetCurrentProcessId()) + "\n");
+    if (const std::wstring childHold = env(L"KORVAN_STANDIN_CHILD"); !childHold.empty()) {
+        SetEnvironmentVariableW(L"KORVAN_STANDIN_CHILD", nullptr);
+        const std::wstring ownHold = env(L"KORVAN_STANDIN_HOLD");
+        SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", childHold.c_str());
+        STARTUPINFOW csi{};
+        csi.cb = sizeof csi;
+        PROCESS_INFORMATION pi{};
+        std::wstring line = L"standin child";
+        if (CreateProcessW(self.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &csi, &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+        SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", ownHold.empty() ? nullptr : ownHold.c_str());
+    }
     const size_t slash = self.find_last_of(L"\\/");
     const std::wstring dir = slash == std::wstring::npos ? std::wstring() : self.substr(0, slash);
     std::wstring base = slash == std::wstring::npos ? self : self.substr(slash + 1);

@@ -2,7 +2,8 @@
 # Wine (the toolchain's emulator). Each binary is one CTest test.
 
 # A small logging program that stands in for cmd.exe, mstsc.exe and devcon:
-# copied beside a test binary, it is found before the system's own.
+# copied into a stand-in system folder handed to the runner under test (or
+# onto PATH for devcon), it shows exactly what was started.
 add_executable(standin tests/win/standin.cpp)
 set_target_properties(standin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
@@ -69,3 +70,6 @@ foreach(t win_downloader_test win_update_window_test)
     set_property(TEST ${t} APPEND PROPERTY FIXTURES_REQUIRED package_server)
     set_property(TEST ${t} APPEND PROPERTY ENVIRONMENT KORVAN_PACKAGE_SERVER=${KORVAN_PACKAGE_SERVER_DIR})
 endforeach()
+
+# The adapter test starts korvan.exe itself with its elevated verb.
+add_dependencies(win_adapter_test korvan)

@@ -53,6 +53,20 @@ inline bool writeAll(const std::wstring& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
+// A folder that stands in for the system folder of a runner built on it
+// (win32::Win32Runner(folder)): the logging stand-in as cmd.exe and
+// mstsc.exe, so its log shows exactly which program got which command line.
+// Shared by the test binaries; a copy is only made when missing or stale (a
+// running one cannot be replaced).
+inline std::wstring standinSystemFolder() {
+    const std::wstring dir = binaryDir() + L"\\standin-system";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const std::string standin = readAll(binaryDir() + L"\\standin.exe");
+    for (const wchar_t* name : {L"\\cmd.exe", L"\\mstsc.exe"})
+        if (readAll(dir + name) != standin) CopyFileW((binaryDir() + L"\\standin.exe").c_str(), (dir + name).c_str(), FALSE);
+    return dir;
+}
+
 // Runs the message loop until `done` or the limit passes.
 template <class Pred>
 bool pumpUntil(win32::Win32Windows& w, Pred done, int limitMs = 10000) {

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "platform/win32/adapter_win32.h"
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/dll_search.h"
@@ -40,6 +41,10 @@ int run() {
     win32::Win32Browsers browsers;
     services.clipboard = &clipboard;
     services.browsers = &browsers;
+    win32::Win32Elevation elevation;
+    win32::Win32Devices devices;
+    services.elevation = &elevation;
+    services.devices = &devices;
     win32::Win32Skin skinLibrary;
     shell::SkinFiles skin{skinLibrary, files, system};
     win32::Win32Downloader downloader;
@@ -68,7 +73,8 @@ int run() {
         web.bind(app->steps());
         update::UpdateHooks updateHooks{
             [&httpGet](std::string_view url) { return httpGet.get(url); },
-            [&app, &files] { tools::cleanUpScratch(files, app->state().scratch); }};
+            [&app, &files] { tools::cleanUpScratch(files, app->state().scratch); },
+            [&app](std::function<void()> then) { app->state().apply.whenDone(std::move(then)); }};
         update::Updater updater(updateServices, app->state().download, updateHooks);
         steps.updateMenu = [&](ui::Form& main) { updater.checkFromMenu(main); };
         app->steps().bindLoginPanel = [&ftpClient](ui::Form& main) { ftpClient.bindLoginPanel(main); };
@@ -85,6 +91,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Before anything is loaded by name: system libraries come from the
     // system folder only.
     win32::restrictDllSearchToSystemFolder();
+    // The elevated instance of the adapter apply: no window, no skin files;
+    // it ends when the apply ends.
+    if (const auto code = win32::runApplyVerb(GetCommandLineW())) return *code;
     // The user-interface thread is a single-threaded apartment: the shell
     // and the embedded browser expect it.
     OleInitialize(nullptr);

@@ -49,16 +49,33 @@ private:
     HANDLE m_handle = nullptr;
 };
 
-// CreateProcessW with the command line alone, so a bare program name is
-// searched the system's way: the tool's own directory, the system
-// directories, then PATH. Call from the UI thread when pumpMessages is set
-// (it dispatches that thread's messages while waiting). A WM_QUIT met while
-// pumping ends the wait early (finished is then whatever the process state
-// is at that moment) and is posted again for the caller's loop. A process
-// still running when the wait gives up is left running.
+// The system folder (GetSystemDirectoryW) without a trailing separator;
+// "" when it cannot be read.
+std::wstring systemFolder();
+
+// Waits until `handle` is signalled, at most timeoutMs (0 = no limit); a
+// null handle waits for the time alone. With pump, this thread's messages
+// are dispatched meanwhile, so its windows keep painting; a WM_QUIT met then
+// is held and posted again once the wait is over, so that no wait ends
+// early for it. True when the handle was signalled.
+bool waitFor(HANDLE handle, std::uint32_t timeoutMs, bool pump);
+
+// CreateProcessW with the full path of options.program in the system folder
+// as the application name and the command line as it is, so no program is
+// ever taken from the tool's folder, the current directory or PATH.
+// Without wait the process lives on by itself. With wait it runs in a job
+// object of its own that ends the whole process tree when it is closed:
+// run returns once the tree is gone, and a tree still running at the limit
+// is ended first. Call from the UI thread when pumpMessages is set.
 class Win32Runner final : public platform::Runner {
 public:
+    Win32Runner() = default;
+    // Tests: a folder that stands in for the system folder.
+    explicit Win32Runner(std::wstring systemFolder) : m_systemFolder(std::move(systemFolder)) {}
     platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override;
+
+private:
+    std::wstring m_systemFolder;
 };
 
 // MessageBoxW, task-modal, without an owner window. A box that cannot be

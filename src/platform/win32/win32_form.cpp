@@ -1116,6 +1116,10 @@ void Win32Form::bringToFront() {
     SetForegroundWindow(hwnd_);
 }
 
+void Win32Form::setShield(std::string_view unit, bool on) {
+    if (HWND h = unitHwnd(unit)) SendMessageW(h, BCM_SETSHIELD, 0, on ? TRUE : FALSE);
+}
+
 void Win32Form::close() {
     if (hwnd_ && !closing_) SendMessageW(hwnd_, WM_CLOSE, 0, 0);
 }

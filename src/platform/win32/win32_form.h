@@ -74,6 +74,7 @@ public:
     int position(std::string_view unit) const override;
     void setPosition(std::string_view unit, int pos) override;
 
+    void setShield(std::string_view unit, bool on) override;
     void repaint(std::string_view unit) override;
     void focus(std::string_view unit) override;
     bool hasFocus(std::string_view unit) const override;
