@@ -42,8 +42,9 @@ void fill(ui::Form& w, std::string_view list, const std::vector<Row>& rows) {
     w.setRedraw(list, false);
     for (const Row& r : rows) {
         const int i = w.addItem(list, r.title, r.value, r.value);
-        if (!r.size.empty()) w.setItemText(list, i, 1, r.size);
+        // The last column first: a row's cells then grow once.
         if (!r.time.empty()) w.setItemText(list, i, 2, r.time);
+        if (!r.size.empty()) w.setItemText(list, i, 1, r.size);
     }
     w.setRedraw(list, true);
 }
