@@ -12,6 +12,7 @@
 #include <deque>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "ftp/cipher.h"
@@ -636,6 +637,27 @@ TEST_F(FtpWine, AStepWithoutProgressFailsAfterItsLimit) {
     EXPECT_FALSE(ftp.isOpen()) << "the connection is closed with the step";
 }
 
+TEST_F(FtpWine, AStepWhoseThreadCannotStartFailsAndTheNextOneRuns) {
+    LOGIN(w);
+    pressEnter(w, "本地目录编辑框", local);
+    goRemote(w, "/pub");
+    select(w, "远程文件框", "readme.txt");
+    // No thread: the step's failure, shown as such.
+    win32::setFtpThreadStart([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“readme.txt”失败");
+    // No memory: the same.
+    win32::setFtpThreadStart([](std::function<void()>) -> std::thread { throw std::bad_alloc(); });
+    EXPECT_TRUE(ftp.list("*.*").empty());
+    win32::setFtpThreadStart(nullptr);
+    // The connection was not left busy: the next steps run.
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“readme.txt”成功");
+    EXPECT_EQ(ftp.currentDirectory(), "/pub");
+}
+
 TEST_F(FtpWine, DisconnectTwiceLeavesTheUpEntry) {
     LOGIN(w);
     for (int round = 0; round < 2; ++round) {
@@ -676,6 +698,26 @@ TEST_F(FtpWine, SavedLoginIsWrittenReloadedAndForgotten) {
     main->setText("用户编辑框", "other");
     click(*main, "保存选择框");   // checks: saves anew
     EXPECT_EQ(ftp::decipher(ftp::iniRead(slurp(config), section, codec::utf8ToGbk("帐号"))), "other");
+
+    // The main window closed during the pause: nothing is written over the
+    // saved login.
+    const std::string saved = slurp(config);
+    click(*main, "保存选择框");   // clears: forget
+    spit(config, saved);
+    HWND box = main->unitHwnd("保存选择框");
+    PostMessageW(main->hwnd(), WM_CLOSE, 0, 0);
+    SendMessageW(box, BM_CLICK, 0, 0);   // checks, waits, and the window goes meanwhile
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(slurp(config), saved);
+
+    // Cleared during the pause (a click the window handles while it
+    // waits): nothing is written after it.
+    openMain();
+    box = main->unitHwnd("保存选择框");
+    PostMessageW(box, BM_CLICK, 0, 0);
+    click(*main, "保存选择框");
+    EXPECT_FALSE(main->checked("保存选择框"));
+    EXPECT_FALSE(exists(config));
 }
 
 TEST_F(FtpWine, HostileConfigFileLoadsWhatItCanAndKeepsTheRest) {

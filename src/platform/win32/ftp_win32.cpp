@@ -407,6 +407,12 @@ std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, cons
 
 }  // namespace
 
+namespace {
+FtpThreadStart g_threadStart = nullptr;
+}  // namespace
+
+void setFtpThreadStart(FtpThreadStart start) { g_threadStart = start; }
+
 platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found) {
     platform::DirEntry e;
     e.name = narrow(found.cFileName);
@@ -432,7 +438,7 @@ R Win32Ftp::call(R failed, F&& work) {
     try {
         auto job = std::make_shared<Job<R>>();
         if (!job->done) return result;
-        std::thread worker([job, work = std::forward<F>(work)]() mutable {
+        std::function<void()> body = [job, work = std::forward<F>(work)]() mutable {
             try {
                 R r = work(job->step);
                 job->step.finish([&] { job->result = std::move(r); });
@@ -440,7 +446,8 @@ R Win32Ftp::call(R failed, F&& work) {
                 // The step fails; its result stays the failure value.
             }
             SetEvent(job->done.get());
-        });
+        };
+        std::thread worker = g_threadStart ? g_threadStart(std::move(body)) : std::thread(std::move(body));
         const WaitEnd end = waitResponsive(job->done.get(), job->step, later);
         if (end == WaitEnd::Done || !job->step.giveUp()) {
             worker.join();

@@ -9,8 +9,10 @@
 #include <wininet.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "platform/ftp.h"
 #include "platform/localdisk.h"
@@ -24,6 +26,11 @@ class Win32Windows;
 // How long an FTP step may go without progress (no entry, no block of a
 // transfer, no answer) before it fails.
 inline constexpr int kFtpStallMs = 30000;
+
+// Starts the thread of an FTP step. A test replaces it to see what a step
+// does when its thread cannot start; nullptr restores std::thread.
+using FtpThreadStart = std::thread (*)(std::function<void()> body);
+void setFtpThreadStart(FtpThreadStart start);
 
 // One entry as WinINet's listing hands it over.
 platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
