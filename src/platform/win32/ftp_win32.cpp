@@ -448,7 +448,12 @@ R Win32Ftp::call(R failed, F&& work) {
             SetEvent(job->done.get());
         };
         std::thread worker = g_threadStart ? g_threadStart(std::move(body)) : std::thread(std::move(body));
-        const WaitEnd end = waitResponsive(job->done.get(), job->step, later);
+        WaitEnd end = WaitEnd::Stalled;
+        try {
+            end = waitResponsive(job->done.get(), job->step, later);
+        } catch (...) {
+            // Out of memory while waiting: the step is given up below.
+        }
         if (end == WaitEnd::Done || !job->step.giveUp()) {
             worker.join();
             result = std::move(job->result);
