@@ -369,10 +369,11 @@ bool confirmed() {
 }
 
 // The exact size of a file of the current directory (SIZE), when the
-// server tells it.
-std::optional<std::uint64_t> sizeOf(HINTERNET connection, const std::wstring& name) {
-    // SIZE counts bytes of the binary image only: switch to it first.
-    if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr)) return std::nullopt;
+// server tells it. SIZE counts bytes of the binary image only: the
+// connection is switched to it first unless a binary transfer just did.
+std::optional<std::uint64_t> sizeOf(HINTERNET connection, const std::wstring& name, bool binaryAlready = false) {
+    if (!binaryAlready && !FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr))
+        return std::nullopt;
     const std::wstring cmd = L"SIZE " + name;
     if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, cmd.c_str(), 0, nullptr)) return std::nullopt;
     if (lastReplyCode() != 213) return std::nullopt;
@@ -389,10 +390,10 @@ std::optional<std::uint64_t> sizeOf(HINTERNET connection, const std::wstring& na
     return v;
 }
 
-// The size the server reports for a file: SIZE, or else the one entry its
-// listing gives for the exact name.
+// The size the server reports for a file after a binary transfer of it:
+// SIZE, or else the one entry its listing gives for the exact name.
 std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, const std::wstring& name) {
-    if (auto exact = sizeOf(connection, name)) return exact;
+    if (auto exact = sizeOf(connection, name, true)) return exact;
     if (!step.live()) return std::nullopt;
     WIN32_FIND_DATAW fd{};
     HINTERNET find = step.hold(FtpFindFirstFileW(connection, name.c_str(), &fd, kFresh, 0));
@@ -544,11 +545,7 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
     const std::wstring target = widen(local);
     if (target.empty()) return false;
     return call(false, [c = connection_.get(), name = widen(remote), target](Step& step) -> bool {
-        // The size the server reports, asked before the transfer so that
-        // its answer cannot be taken for the transfer's.
-        const auto expected = step.live() ? reportedSize(step, c, name) : std::nullopt;
-        if (!expected || !step.live()) return false;
-        step.advance();
+        if (!step.live()) return false;
         HINTERNET source = step.hold(FtpOpenFileW(c, name.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | kFresh, 0));
         if (!source) return false;
         const std::wstring part = partName(target);
@@ -588,9 +585,14 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
             }
             failed = !writer.finish() || failed;
         }
-        // Closing the data handle reads the server's word on the transfer.
+        // Closing the data handle reads the server's word on the transfer;
+        // then the server tells the file's size.
         step.close(source);
-        const bool ok = done && !failed && step.live() && confirmed() && received == *expected;
+        bool ok = done && !failed && step.live() && confirmed();
+        if (ok) {
+            const auto reported = reportedSize(step, c, name);
+            ok = reported && *reported == received;
+        }
         return step.settleFile(ok, target);
     });
 }
@@ -629,7 +631,7 @@ bool Win32Ftp::put(std::string_view local, std::string_view remote) {
         // then the server tells what it holds.
         step.close(target);
         if (!sent || !step.live() || !confirmed()) return false;
-        const auto stored = sizeOf(c, name);
+        const auto stored = reportedSize(step, c, name);
         return stored && *stored == static_cast<std::uint64_t>(size.QuadPart);
     });
 }
