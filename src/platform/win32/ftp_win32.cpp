@@ -533,9 +533,12 @@ std::vector<platform::DirEntry> Win32Ftp::list(std::string_view pattern) {
         step.close(find);
         // Some WinINet listings parsers (Wine's among them) saturate sizes at
         // 2^31 - 1. A file showing exactly that size is asked about once more.
-        for (auto& e : out)
-            if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size == 0x7FFFFFFFu && step.live())
+        for (auto& e : out) {
+            if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size == 0x7FFFFFFFu && step.live()) {
                 if (auto exact = sizeOf(c, widen(e.name))) e.size = *exact;
+                step.advance();
+            }
+        }
         return out;
     });
 }
