@@ -1,23 +1,31 @@
 // The FTP client's side of bench/ftp/run, under Wine: logs in to the
 // fixture, then either lists a big directory into the FTP window's server
 // list, or downloads one big file and uploads it again through the same
-// connection. Prints "name milliseconds" lines; the script compares them
-// with curl.
+// connection. Prints "name milliseconds ..." lines; the script compares
+// them with curl.
+//
+// A listing is timed in two parts: WinINet handing over the entries
+// (FtpFindFirstFileW, then InternetFindNextFileW until none is left), and
+// ours, everything after: taking each entry over, ordering directories
+// before files, filling the list and drawing it.
 //
 //   ftp_bench <port> <user> <password> list <dir>
 //   ftp_bench <port> <user> <password> transfer <file>
-//   ftp_bench - - - fill <count>       (the window's part alone, made-up entries)
+//   ftp_bench - - - fill <count>       (our part alone, over made-up entries)
 #include <windows.h>
 #include <commctrl.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cwchar>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "ftp/client.h"
+#include "ftp/listing.h"
 #include "platform/win32/ftp_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/wide.h"
@@ -95,33 +103,68 @@ int wmain(int argc, wchar_t** argv) {
     w->setVisible("", true);
     windows.pump();
 
-    // A listing as the user sees it, in its two parts: the platform fetching
-    // the entries from the server (change directory, list), then the window
-    // filling its list from them and drawing it. The second part runs from
-    // the kept entries, so the server is asked once. "fill" makes entries up
-    // instead, for the window's part alone.
-    auto t0 = std::chrono::steady_clock::now();
+    // WinINet's part, over a connection of its own in the same directory:
+    // exactly the calls that hand the entries over, and nothing else. "fill"
+    // makes the entries up instead (a directory and files every fifty).
+    std::vector<WIN32_FIND_DATAW> found;
     double fetchMs = 0;
     if (mode == L"fill") {
         for (int i = 0, n = std::atoi(target.c_str()); i < n; ++i) {
-            platform::DirEntry e;
-            e.name = "entry-" + std::to_string(100000 + i).substr(1) + ".txt";
-            e.time = {2026, 12, 8, 0, 20, 0};
-            kept.kept.push_back(std::move(e));
+            WIN32_FIND_DATAW fd{};
+            const std::wstring name = L"entry-" + std::to_wstring(100000 + i).substr(1) + (i % 50 ? L".txt" : L"");
+            wcsncpy(fd.cFileName, name.c_str(), MAX_PATH - 1);
+            fd.dwFileAttributes = i % 50 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY;
+            fd.nFileSizeLow = static_cast<DWORD>(i * 37);
+            SYSTEMTIME st{2026, 12, 2, 8, 0, 20, static_cast<WORD>(i % 60), 0};
+            SystemTimeToFileTime(&st, &fd.ftLastWriteTime);
+            found.push_back(fd);
         }
     } else {
-        ftp.setCurrentDirectory(target);
-        kept.kept = ftp.list("*.*");
+        HINTERNET session = InternetOpenW(L"ftp_bench", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        HINTERNET connection = InternetConnectW(session, L"127.0.0.1", static_cast<INTERNET_PORT>(port),
+                                                argv[2], argv[3], INTERNET_SERVICE_FTP, 0, 0);
+        if (!connection || !FtpSetCurrentDirectoryW(connection, argv[5])) {
+            std::printf("no such directory\n");
+            return 1;
+        }
+        const auto t0 = std::chrono::steady_clock::now();
+        WIN32_FIND_DATAW fd{};
+        HINTERNET find = FtpFindFirstFileW(connection, L"*", &fd, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+        if (find) {
+            do found.push_back(fd);
+            while (InternetFindNextFileW(find, &fd));
+            InternetCloseHandle(find);
+        }
         fetchMs = msSince(t0);
-        std::printf("fetch %.1f %zu\n", fetchMs, kept.kept.size());
+        InternetCloseHandle(connection);
+        InternetCloseHandle(session);
+        std::printf("fetch %.1f %zu\n", fetchMs, found.size());
+        ftp.setCurrentDirectory(target);   // the window shows this directory
     }
-    t0 = std::chrono::steady_clock::now();
+
+    // Ours: the entries taken over as Win32Ftp::list takes them, then the
+    // window's List remote (ordering, filling) and the drawing of the list.
+    const auto t0 = std::chrono::steady_clock::now();
+    kept.kept.reserve(found.size());
+    for (const WIN32_FIND_DATAW& fd : found) kept.kept.push_back(win32::dirEntryOf(fd));
+    const double takeMs = msSince(t0);
+    const auto t1 = std::chrono::steady_clock::now();
     ftp::listRemote(*w, kept);
+    const double fillMs = msSince(t1);
+    const auto t2 = std::chrono::steady_clock::now();
     UpdateWindow(static_cast<win32::Win32Form*>(w)->hwnd());
     windows.pump();
-    const double fillMs = msSince(t0);
-    std::printf("fill %.1f %d\n", fillMs, w->itemCount("远程文件框"));
-    if (mode != L"fill") std::printf("list %.1f %d\n", fetchMs + fillMs, w->itemCount("远程文件框"));
+    const double drawMs = msSince(t2);
+    const double oursMs = msSince(t0);
+    const int items = w->itemCount("远程文件框");
+    std::printf("ours %.1f %d %zu\n", oursMs, items, found.size());
+    // Where ours goes: taking the entries over, List remote (ordering and
+    // filling), drawing; and the ordering alone, run once more apart.
+    const auto t3 = std::chrono::steady_clock::now();
+    const size_t rows = ftp::remoteRows(kept.kept, "/").size();
+    std::printf("ours-parts take %.1f fill %.1f draw %.1f (rows alone %.1f for %zu)\n", takeMs, fillMs, drawMs,
+                msSince(t3), rows);
+    if (mode != L"fill") std::printf("list %.1f %d\n", fetchMs + oursMs, items);
     std::fflush(stdout);
     return 0;
 }

@@ -42,8 +42,9 @@ void fill(ui::Form& w, std::string_view list, const std::vector<Row>& rows) {
     w.setRedraw(list, false);
     for (const Row& r : rows) {
         const int i = w.addItem(list, r.title, r.value, r.value);
-        if (!r.size.empty()) w.setItemText(list, i, 1, r.size);
+        // The last column first: a row's cells then grow once.
         if (!r.time.empty()) w.setItemText(list, i, 2, r.time);
+        if (!r.size.empty()) w.setItemText(list, i, 1, r.size);
     }
     w.setRedraw(list, true);
 }
@@ -73,6 +74,8 @@ std::string FtpClient::configPath() const { return s_.system.programDirectory() 
 void FtpClient::bindLoginPanel(ui::Form& main) {
     main.on("登录按钮", ui::Event::Click, [this, &main](ui::EventArgs&) { login(main); });
     main.on("保存选择框", ui::Event::Click, [this, &main](ui::EventArgs&) { saveOrForget(main); });
+    mainAlive_ = std::make_shared<bool>(true);
+    main.on("", ui::Event::Destroyed, [alive = mainAlive_](ui::EventArgs&) { *alive = false; });
 }
 
 void FtpClient::loadSavedLogin(ui::Form& main) {
@@ -91,12 +94,18 @@ void FtpClient::loadSavedLogin(ui::Form& main) {
 
 void FtpClient::saveOrForget(ui::Form& main) {
     const std::string path = configPath();
+    const unsigned click = ++saveClicks_;
     if (!main.checked("保存选择框")) {
         config_.reset();
         s_.files.remove(path);
         return;
     }
+    const std::shared_ptr<bool> alive = mainAlive_;
     s_.pause.pause(kSaveDelayMs);
+    // Other clicks may have run during the pause: the last one decides (a
+    // clear has deleted the file, a new tick saves after its own pause),
+    // and a window that went away has no boxes to save.
+    if (!*alive || click != saveClicks_ || !main.checked("保存选择框")) return;
     const std::string section = codec::utf8ToGbk(kSection);
     const std::pair<std::string_view, std::string_view> fields[] = {
         {"地址编辑框", kKeyAddress}, {"用户编辑框", kKeyAccount}, {"密码编辑框", kKeyPassword}};

@@ -47,7 +47,8 @@ public:
     FtpClient(const FtpClient&) = delete;
     FtpClient& operator=(const FtpClient&) = delete;
 
-    // Binds 登录按钮 and 保存选择框 of the main window.
+    // Binds 登录按钮 and 保存选择框 of the main window, and follows the
+    // window's end so that a save due after it does nothing.
     void bindLoginPanel(ui::Form& main);
     // Start-up: fills the address, account and password boxes from
     // Config.ini and keeps the file open until the login is forgotten.
@@ -55,6 +56,10 @@ public:
 
     // The handlers, callable directly.
     void login(ui::Form& main);
+    // Ticked: after kSaveDelayMs (the windows working meanwhile) the boxes
+    // are saved, but only when this was the user's last click on the box,
+    // the box is still ticked and the window still exists. Cleared: the
+    // file is released and deleted at once.
     void saveOrForget(ui::Form& main);
 
     // The FTP window, nullptr while none is open.
@@ -67,6 +72,10 @@ private:
 
     FtpServices& s_;
     std::unique_ptr<platform::HeldFile> config_;
+    // Clicks on 保存选择框 so far; a save waits for the newest one only.
+    unsigned saveClicks_ = 0;
+    // False once the bound main window is gone.
+    std::shared_ptr<bool> mainAlive_ = std::make_shared<bool>(true);
     // Shared with the window's Destroyed handler, which may run after the
     // client has gone.
     std::shared_ptr<ui::Form*> window_ = std::make_shared<ui::Form*>(nullptr);

@@ -1,26 +1,35 @@
 #include "ftp/listing.h"
 
 #include <array>
-#include <cstdio>
+#include <charconv>
 
 #include "common/gbktext.h"
 
 namespace ftp {
 
+namespace {
+
+// `v` in plain decimal, then `unit`. (A listing formats tens of thousands
+// of these: no format strings.)
+void append(std::string& s, int v, std::string_view unit) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    s.append(digits, end);
+    s.append(unit);
+}
+
+}  // namespace
+
 std::string timeText(const platform::DateTime& t) {
-    char buf[128];
     std::string s;
-    std::snprintf(buf, sizeof buf, "%d年%d月%d日", t.year, t.month, t.day);
-    s = buf;
-    if (t.second != 0)
-        std::snprintf(buf, sizeof buf, "%d时%d分%d秒", t.hour, t.minute, t.second);
-    else if (t.minute != 0)
-        std::snprintf(buf, sizeof buf, "%d时%d分", t.hour, t.minute);
-    else if (t.hour != 0)
-        std::snprintf(buf, sizeof buf, "%d时", t.hour);
-    else
-        buf[0] = '\0';
-    return s + buf;
+    s.reserve(40);
+    append(s, t.year, "年");
+    append(s, t.month, "月");
+    append(s, t.day, "日");
+    if (t.second != 0 || t.minute != 0 || t.hour != 0) append(s, t.hour, "时");
+    if (t.second != 0 || t.minute != 0) append(s, t.minute, "分");
+    if (t.second != 0) append(s, t.second, "秒");
+    return s;
 }
 
 namespace {

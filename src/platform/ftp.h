@@ -2,8 +2,10 @@
 // sent as they are; a server name is relative to the server's current
 // directory, a local name to the process's current directory.
 //
-// Every call runs on the user-interface thread and blocks until the server
-// has answered. Every operation but open() fails (false, "" or no entries)
+// Every call runs on the user-interface thread and returns when the server
+// has answered, or with its failure result when the step made no progress
+// for 30 s or the user closed a window meanwhile (the connection is then
+// closed). Every operation but open() fails (false, "" or no entries)
 // while no connection is open.
 #pragma once
 
@@ -52,7 +54,8 @@ public:
     // from a cache. Empty on failure.
     virtual std::vector<DirEntry> list(std::string_view pattern) = 0;
 
-    // Binary transfers. get() replaces an existing local file.
+    // Binary transfers, true only when the server confirmed the transfer and
+    // the sizes agree. get() replaces an existing local file only then.
     virtual bool get(std::string_view remote, std::string_view local) = 0;
     virtual bool put(std::string_view local, std::string_view remote) = 0;
     virtual bool removeFile(std::string_view name) = 0;

@@ -131,6 +131,45 @@ TEST_F(LoginPanel, SavedLoginLoadsEnciphersAndForgets) {
     EXPECT_EQ(t.files.ops, std::vector<std::string>{std::string("remove ") + kConfig});
 }
 
+TEST_F(LoginPanel, SaveAfterThePauseFollowsTheUsersLastChoice) {
+    main.setText("用户编辑框", "typed");
+    // Cleared during the pause: forgotten, and nothing written after it.
+    int pauses = 0;
+    t.pause.during = [&] {
+        if (pauses++ == 0) main.click("保存选择框");
+    };
+    main.click("保存选择框");
+    EXPECT_FALSE(main.checked("保存选择框"));
+    EXPECT_FALSE(t.files.exists(kConfig));
+
+    // Cleared and ticked again during the pause: saved once, after the
+    // second tick's own pause.
+    pauses = 0;
+    t.files.ops.clear();
+    t.pause.during = [&] {
+        if (pauses++ > 0) return;
+        main.click("保存选择框");
+        main.click("保存选择框");
+    };
+    main.click("保存选择框");
+    EXPECT_TRUE(main.checked("保存选择框"));
+    EXPECT_EQ(t.files.ops, (std::vector<std::string>{"pause 1500", std::string("remove ") + kConfig, "pause 1500",
+                                                     std::string("write ") + kConfig, std::string("write ") + kConfig,
+                                                     std::string("write ") + kConfig}));
+    EXPECT_EQ(stored("帐号"), "typed");
+
+    // The window goes away during the pause (its boxes then read empty):
+    // the saved login is not overwritten.
+    const std::string saved = t.files.files[kConfig];
+    main.setChecked("保存选择框", false);
+    t.pause.during = [&] {
+        main.close();
+        for (auto box : {"地址编辑框", "用户编辑框", "密码编辑框"}) main.setText(box, "");
+    };
+    main.click("保存选择框");
+    EXPECT_EQ(t.files.files[kConfig], saved);
+}
+
 TEST_F(LoginPanel, ConfigThatCannotBeOpenedLoadsNothing) {
     t.files.files[kConfig] = gbkOf("[登陆信息]\r\n地址=") + ftp::encipher("host") + "\r\n";
     t.disk.canHold = false;

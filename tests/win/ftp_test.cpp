@@ -12,6 +12,7 @@
 #include <deque>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "ftp/cipher.h"
@@ -23,11 +24,18 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
+#include "win_helpers.h"
 
 using win32::narrow;
 using win32::widen;
 
 namespace {
+
+// `auto& w = <the FTP window after a login>`, or the test ends there.
+#define LOGIN(w)                                    \
+    win32::Win32Form* w##Window = nullptr;          \
+    ASSERT_NO_FATAL_FAILURE(login(w##Window));      \
+    auto& w = *w##Window
 
 std::string env(const char* name) {
     const char* v = std::getenv(name);
@@ -138,13 +146,26 @@ struct FtpWine : ::testing::Test {
         main->setText("密码编辑框", password);
     }
     void click(win32::Win32Form& f, std::string_view unit) { SendMessageW(f.unitHwnd(unit), BM_CLICK, 0, 0); }
-    win32::Win32Form& login() {
+    // Logs in and hands out the FTP window; a failed login ends the test
+    // (see LOGIN).
+    void login(win32::Win32Form*& out) {
+        out = nullptr;
         fillLogin(env("KORVAN_FTP_PASSWORD"));
         click(*main, "登录按钮");
-        EXPECT_EQ(main->text("状态标签"), "登陆成功!");
-        auto* w = static_cast<win32::Win32Form*>(client->window());
-        EXPECT_NE(w, nullptr);
-        return *w;
+        ASSERT_EQ(main->text("状态标签"), "登陆成功!");
+        out = static_cast<win32::Win32Form*>(client->window());
+        ASSERT_NE(out, nullptr);
+    }
+    // Files of the local folder whose names end in `suffix`.
+    int countLocal(const std::string& suffix) {
+        WIN32_FIND_DATAW fd{};
+        HANDLE h = FindFirstFileW(widen(local + "\\*" + suffix).c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        int n = 0;
+        do ++n;
+        while (FindNextFileW(h, &fd));
+        FindClose(h);
+        return n;
     }
 
     // Titles of a list as the control holds them.
@@ -244,22 +265,24 @@ TEST_F(FtpWine, LoginSucceedsOrSaysWhyNot) {
 }
 
 TEST_F(FtpWine, ServerListingShowsWhatAUserExpects) {
-    auto& w = login();
+    LOGIN(w);
     // At "/" no up entry; directories (without dot ones) before files.
     EXPECT_EQ(titles(w, "远程文件框"),
-              std::vector<std::string>({"crafted", "pub", "ro", "unsafe", ".htaccess", "index.html"}));
+              std::vector<std::string>({"crafted", "faults", "full", "pub", "ro", "slow", "stall", "unsafe", ".htaccess",
+                                        "index.html"}));
+    const int file = 8;   // .htaccess
     EXPECT_EQ(w.itemValue("远程文件框", 0), 1);
-    EXPECT_EQ(w.itemValue("远程文件框", 4), 2);
-    EXPECT_EQ(w.itemText("远程文件框", 4, 1), "14");
-    EXPECT_NE(w.itemText("远程文件框", 4, 2).find("年"), std::string::npos);
+    EXPECT_EQ(w.itemValue("远程文件框", file), 2);
+    EXPECT_EQ(w.itemText("远程文件框", file, 1), "14");
+    EXPECT_NE(w.itemText("远程文件框", file, 2).find("年"), std::string::npos);
     // The control shows the same rows with their images.
     HWND list = w.unitHwnd("远程文件框");
-    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 6);
-    EXPECT_EQ(shown(w, "远程文件框", 4, 0), ".htaccess");
-    EXPECT_EQ(shown(w, "远程文件框", 4, 1), "14");
-    EXPECT_EQ(shown(w, "远程文件框", 4, 2), w.itemText("远程文件框", 4, 2));
+    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 10);
+    EXPECT_EQ(shown(w, "远程文件框", file, 0), ".htaccess");
+    EXPECT_EQ(shown(w, "远程文件框", file, 1), "14");
+    EXPECT_EQ(shown(w, "远程文件框", file, 2), w.itemText("远程文件框", file, 2));
     EXPECT_EQ(shownImage(w, "远程文件框", 0), 1);
-    EXPECT_EQ(shownImage(w, "远程文件框", 4), 2);
+    EXPECT_EQ(shownImage(w, "远程文件框", file), 2);
 
     select(w, "远程文件框", "pub");
     doubleClick(w, "远程文件框");
@@ -291,7 +314,7 @@ TEST_F(FtpWine, LocalListingFollowsTheCurrentDirectory) {
     spit(local + "\\file.txt", "12345");
     spit(local + "\\hidden.txt", "h");
     SetFileAttributesW(widen(local + "\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    auto& w = login();
+    LOGIN(w);
     EXPECT_EQ(w.text("本地目录编辑框").substr(1), ":\\");   // the drive's root after start
     pressEnter(w, "本地目录编辑框", local);
     EXPECT_EQ(w.text("本地目录编辑框"), local);
@@ -308,7 +331,7 @@ TEST_F(FtpWine, LocalListingFollowsTheCurrentDirectory) {
 }
 
 TEST_F(FtpWine, DownloadAsksBeforeReplacingAndRefusesUnsafeNames) {
-    auto& w = login();
+    LOGIN(w);
     pressEnter(w, "本地目录编辑框", local);
     goRemote(w, "/pub");
     spit(local + "\\readme.txt", "mine");
@@ -353,7 +376,7 @@ TEST_F(FtpWine, CraftedListingShowsEveryNameAndDownloadsOnlyThePlainOne) {
     const std::vector<std::string> unsafe = {"../x", "..\\x", "C:\\x", "CON", "CONOUT$", "ctl\x01name", "bell\x07", "del\x7f"};
     const std::string below = local + "\\down";
     CreateDirectoryW(widen(below).c_str(), nullptr);
-    auto& w = login();
+    LOGIN(w);
     pressEnter(w, "本地目录编辑框", below);
     goRemote(w, "/crafted");
     ASSERT_EQ(w.text("远程目录编辑框"), "/crafted");
@@ -381,7 +404,7 @@ TEST_F(FtpWine, CraftedListingShowsEveryNameAndDownloadsOnlyThePlainOne) {
 }
 
 TEST_F(FtpWine, UploadReplacesOnlyWhenAllowed) {
-    auto& w = login();
+    LOGIN(w);
     spit(local + "\\index.html", "new home");
     spit(local + "\\up.bin", std::string("\0\1\2\r\n\x1a", 6));
     pressEnter(w, "本地目录编辑框", local);
@@ -434,7 +457,7 @@ TEST_F(FtpWine, FilesOfSeveralBlocksCrossByteForByte) {
 }
 
 TEST_F(FtpWine, DeleteCreateAndRenameOnTheServer) {
-    auto& w = login();
+    LOGIN(w);
     CreateDirectoryW(widen(serverFile("pub/gone")).c_str(), nullptr);
     spit(serverFile("pub/old.txt"), "o");
     goRemote(w, "/pub");
@@ -482,15 +505,48 @@ TEST_F(FtpWine, DeleteCreateAndRenameOnTheServer) {
     EXPECT_TRUE(exists(serverFile("ro/locked.txt")));
 }
 
+TEST_F(FtpWine, TransfersAreDoneOnlyWhenTheServerConfirmsThem) {
+    LOGIN(w);
+    pressEnter(w, "本地目录编辑框", local);
+    // The server sends half the file, then aborts (426): a failure, the
+    // local file of that name untouched, nothing left beside it.
+    spit(local + "\\abort.bin", "mine");
+    goRemote(w, "/faults");
+    select(w, "远程文件框", "abort.bin");
+    dialogs.answers = {platform::Answer::Yes};
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“abort.bin”失败");
+    EXPECT_EQ(slurp(local + "\\abort.bin"), "mine");
+    EXPECT_EQ(countLocal(".part"), 0);
+
+    // The server takes all the data, then refuses it (552): a failure,
+    // although the bytes are there and their size agrees.
+    spit(local + "\\up.bin", std::string(5000, 'u'));
+    pressEnter(w, "本地目录编辑框", local);
+    goRemote(w, "/full");
+    select(w, "本地文件框", "up.bin");
+    click(w, "上传按钮");
+    EXPECT_EQ(w.text("状态标签"), "上传文件“up.bin”失败!！");
+    EXPECT_EQ(slurp(serverFile("full/up.bin")).size(), 5000u);
+    EXPECT_EQ(indexOf(w, "远程文件框", "up.bin"), -1) << "no refresh after a failure";
+
+    // The same transfers where the server confirms them.
+    goRemote(w, "/pub");
+    click(w, "上传按钮");
+    EXPECT_EQ(w.text("状态标签"), "上传“up.bin”成功!");
+    DeleteFileW(widen(local + "\\up.bin").c_str());
+    select(w, "远程文件框", "up.bin");
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“up.bin”成功");
+    EXPECT_EQ(slurp(local + "\\up.bin"), std::string(5000, 'u'));
+}
+
 // Counts the ticks of a timer of the FTP window.
 int g_ticks = 0;
 void CALLBACK countTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticks; }
 
 TEST_F(FtpWine, WindowKeepsPaintingAndDropsClicksWhileTheServerWorks) {
-    // A listing long enough to wait for: Wine's WinINet takes its time.
-    CreateDirectoryW(widen(serverFile("pub/many")).c_str(), nullptr);
-    for (int i = 0; i < 40; ++i) spit(serverFile("pub/many/file" + std::to_string(i) + ".txt"), "x");
-    auto& w = login();
+    LOGIN(w);
     goRemote(w, "/pub");
     select(w, "远程文件框", "readme.txt");
     HWND button = w.unitHwnd("删除文件按钮");
@@ -503,25 +559,107 @@ TEST_F(FtpWine, WindowKeepsPaintingAndDropsClicksWhileTheServerWorks) {
     windows.pump();
     ASSERT_EQ(dialogs.asked.size(), 1u);
 
-    // During the listing the timer runs, the click is dropped and a close
-    // request waits until the listing is shown.
+    // The fixture answers the listing of /slow only after 1.5 s: meanwhile
+    // the timer runs and the click is dropped.
     g_ticks = 0;
     SetTimer(w.hwnd(), 4242, 20, countTick);
     clickLater();
-    PostMessageW(w.hwnd(), WM_CLOSE, 0, 0);
-    goRemote(w, "/pub/many");
+    goRemote(w, "/slow");
     KillTimer(w.hwnd(), 4242);
     EXPECT_GE(g_ticks, 3);
-    EXPECT_EQ(w.itemCount("远程文件框"), 41);
+    EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "file0.txt", "file1.txt", "file2.txt"}));
     EXPECT_EQ(w.text("状态标签"), "获取磁盘目录列表完毕");
-    ASSERT_NE(client->window(), nullptr);   // not closed in the middle
     windows.pump();
-    EXPECT_EQ(dialogs.asked.size(), 1u);    // the click never arrives
-    EXPECT_EQ(client->window(), nullptr);   // the close request did
+    EXPECT_EQ(dialogs.asked.size(), 1u);   // the click never arrives
+}
+
+// Posts WM_CLOSE to g_closeTarget once, from a timer of the thread.
+HWND g_closeTarget = nullptr;
+void CALLBACK closeLater(HWND h, UINT, UINT_PTR id, DWORD) {
+    KillTimer(h, id);
+    PostMessageW(g_closeTarget, WM_CLOSE, 0, 0);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TEST_F(FtpWine, ClosingAWindowEndsAStalledStepAtOnce) {
+    LOGIN(w);
+    pressEnter(w, "本地目录编辑框", local);
+    // The server opens the listing of /stall and never sends it; the FTP
+    // window is closed a second into the wait.
+    ASSERT_TRUE(ftp.setCurrentDirectory("/stall"));
+    g_closeTarget = w.hwnd();
+    SetTimer(nullptr, 0, 1000, closeLater);
+    auto t0 = std::chrono::steady_clock::now();
+    ftp::listRemote(w, ftp);
+    EXPECT_LT(secondsSince(t0), 10.0) << "the step did not end at the close";
+    EXPECT_FALSE(ftp.isOpen());
+    EXPECT_EQ(w.itemCount("远程文件框"), 1) << "only the up entry of a failed listing";
+    windows.pump();
+    EXPECT_EQ(client->window(), nullptr) << "the close went on";
+
+    // The server sends the first 64 KiB of stuck.bin, then nothing; the main
+    // window is closed meanwhile: the download fails, its partial file goes,
+    // the local file of that name stays, and the main window closes.
+    LOGIN(w2);
+    pressEnter(w2, "本地目录编辑框", local);
+    goRemote(w2, "/faults");
+    spit(local + "\\stuck.bin", "mine");
+    select(w2, "远程文件框", "stuck.bin");
+    dialogs.answers = {platform::Answer::Yes};
+    HWND mainWindow = main->hwnd();
+    g_closeTarget = mainWindow;
+    SetTimer(nullptr, 0, 1500, closeLater);
+    t0 = std::chrono::steady_clock::now();
+    click(w2, "下载按钮");
+    EXPECT_LT(secondsSince(t0), 10.0) << "the step did not end at the close";
+    EXPECT_EQ(w2.text("状态标签"), "下载文件“stuck.bin”失败");
+    EXPECT_EQ(slurp(local + "\\stuck.bin"), "mine");
+    EXPECT_EQ(countLocal(".part"), 0);
+    windows.pump();
+    EXPECT_FALSE(IsWindow(mainWindow)) << "the close went on";
+}
+
+TEST_F(FtpWine, AStepWithoutProgressFailsAfterItsLimit) {
+    // The one long test: the limit is the tool's own 30 s.
+    LOGIN(w);
+    pressEnter(w, "本地目录编辑框", local);
+    goRemote(w, "/faults");
+    select(w, "远程文件框", "stuck.bin");
+    const auto t0 = std::chrono::steady_clock::now();
+    click(w, "下载按钮");
+    EXPECT_LT(secondsSince(t0), win32::kFtpStallMs / 1000.0 + 15) << "the stalled download was not ended";
+    EXPECT_EQ(w.text("状态标签"), "下载文件“stuck.bin”失败");
+    EXPECT_FALSE(exists(local + "\\stuck.bin"));
+    EXPECT_EQ(countLocal(".part"), 0);
+    EXPECT_FALSE(ftp.isOpen()) << "the connection is closed with the step";
+}
+
+TEST_F(FtpWine, AStepWhoseThreadCannotStartFailsAndTheNextOneRuns) {
+    LOGIN(w);
+    pressEnter(w, "本地目录编辑框", local);
+    goRemote(w, "/pub");
+    select(w, "远程文件框", "readme.txt");
+    // No thread: the step's failure, shown as such.
+    win32::setFtpThreadStart([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“readme.txt”失败");
+    // No memory: the same.
+    win32::setFtpThreadStart([](std::function<void()>) -> std::thread { throw std::bad_alloc(); });
+    EXPECT_TRUE(ftp.list("*.*").empty());
+    win32::setFtpThreadStart(nullptr);
+    // The connection was not left busy: the next steps run.
+    click(w, "下载按钮");
+    EXPECT_EQ(w.text("状态标签"), "下载文件“readme.txt”成功");
+    EXPECT_EQ(ftp.currentDirectory(), "/pub");
 }
 
 TEST_F(FtpWine, DisconnectTwiceLeavesTheUpEntry) {
-    auto& w = login();
+    LOGIN(w);
     for (int round = 0; round < 2; ++round) {
         click(w, "断开按钮");
         EXPECT_FALSE(ftp.isOpen());
@@ -560,6 +698,26 @@ TEST_F(FtpWine, SavedLoginIsWrittenReloadedAndForgotten) {
     main->setText("用户编辑框", "other");
     click(*main, "保存选择框");   // checks: saves anew
     EXPECT_EQ(ftp::decipher(ftp::iniRead(slurp(config), section, codec::utf8ToGbk("帐号"))), "other");
+
+    // The main window closed during the pause: nothing is written over the
+    // saved login.
+    const std::string saved = slurp(config);
+    click(*main, "保存选择框");   // clears: forget
+    spit(config, saved);
+    HWND box = main->unitHwnd("保存选择框");
+    PostMessageW(main->hwnd(), WM_CLOSE, 0, 0);
+    SendMessageW(box, BM_CLICK, 0, 0);   // checks, waits, and the window goes meanwhile
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(slurp(config), saved);
+
+    // Cleared during the pause (a click the window handles while it
+    // waits): nothing is written after it.
+    openMain();
+    box = main->unitHwnd("保存选择框");
+    PostMessageW(box, BM_CLICK, 0, 0);
+    click(*main, "保存选择框");
+    EXPECT_FALSE(main->checked("保存选择框"));
+    EXPECT_FALSE(exists(config));
 }
 
 TEST_F(FtpWine, HostileConfigFileLoadsWhatItCanAndKeepsTheRest) {
@@ -603,6 +761,8 @@ TEST_F(FtpWine, InputBoxReturnsWhatWasTyped) {
             }
         });
     };
+    // A user that gives up leaves the box to the watchdog.
+    wintest::DialogWatchdog watchdog;
     auto t1 = user(true);
     auto typed = real.inputBox("请输入名称:", "请输入欲在FTP服务器现行目录中新建的子目录名:", "");
     t1.join();

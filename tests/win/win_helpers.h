@@ -2,7 +2,9 @@
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -98,5 +100,63 @@ inline SIZE outerSize(const win32::Win32Form& f) {
     GetWindowRect(f.hwnd(), &r);
     return {MulDiv(r.right - r.left, 96, f.dpi()), MulDiv(r.bottom - r.top, 96, f.dpi())};
 }
+
+// Guards a test that shows a modal dialog box and has a helper thread
+// answer it. Should the helper give up (the box never looked as expected),
+// the box would wait for a click forever and take the whole binary down at
+// the test runner's limit. After `limitMs` the watchdog dismisses every
+// dialog box of this process that is still shown (Cancel, No or OK,
+// whichever it has), and the test fails when the guard goes out of scope.
+class DialogWatchdog {
+public:
+    explicit DialogWatchdog(int limitMs = 20000)
+        : thread_([this, limitMs] {
+              const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+              while (!stop_) {
+                  if (std::chrono::steady_clock::now() >= end) {
+                      if (dismissAll()) fired_ = true;
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              }
+          }) {}
+    ~DialogWatchdog() {
+        stop_ = true;
+        thread_.join();
+        if (fired_) ADD_FAILURE() << "a dialog box was left open; the watchdog dismissed it";
+    }
+    DialogWatchdog(const DialogWatchdog&) = delete;
+    DialogWatchdog& operator=(const DialogWatchdog&) = delete;
+
+    bool fired() const { return fired_; }
+
+private:
+    static bool dismissAll() {
+        struct Found {
+            bool any = false;
+        } found;
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(h, &pid);
+                wchar_t cls[16] = {};
+                GetClassNameW(h, cls, 16);
+                if (pid != GetCurrentProcessId() || wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(h)) return TRUE;
+                reinterpret_cast<Found*>(lp)->any = true;
+                for (int id : {IDCANCEL, IDNO, IDOK}) {
+                    if (HWND button = GetDlgItem(h, id)) {
+                        PostMessageW(h, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+                        return TRUE;
+                    }
+                }
+                PostMessageW(h, WM_CLOSE, 0, 0);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found.any;
+    }
+
+    std::atomic<bool> stop_{false}, fired_{false};
+    std::thread thread_;   // last: starts once the flags exist
+};
 
 }  // namespace wintest

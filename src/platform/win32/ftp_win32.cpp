@@ -1,6 +1,8 @@
 // The FTP connection over WinINet's W functions.
 #include "platform/win32/ftp_win32.h"
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -27,9 +29,12 @@ platform::DateTime dateTimeOf(const FILETIME& ft) {
     return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 
-// A name next to `local` that no other download uses at the same time.
+// A name next to `local` that no other download uses at the same time (a
+// given-up one included).
 std::wstring partName(const std::wstring& local) {
-    return local + L".korvan-" + std::to_wstring(GetCurrentProcessId()) + L".part";
+    static std::atomic<unsigned> downloads{0};
+    return local + L".korvan-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++downloads) +
+           L".part";
 }
 
 // Hands the blocks of a transfer to their destination on a thread of its
@@ -73,6 +78,18 @@ public:
 
 private:
     void run() {
+        try {
+            pump();
+        } catch (...) {
+            // A failed allocation stops the transfer, never the process.
+            std::lock_guard<std::mutex> lock(m_);
+            failed_ = true;
+            full_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    void pump() {
         std::vector<char> block;
         for (;;) {
             DWORD n = 0;
@@ -105,6 +122,136 @@ private:
     std::thread thread_;   // last: starts once the rest is ready
 };
 
+// The state one step shares between its worker and the calling thread. The
+// worker holds its WinINet handles and its partial file here, so that the
+// calling thread can close them when it gives the step up; whichever side
+// comes first closes each of them, once.
+class Step {
+public:
+    ~Step() {
+        for (HINTERNET h : handles_) InternetCloseHandle(h);
+        if (file_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(file_);
+            DeleteFileW(part_.c_str());
+        }
+    }
+
+    // Worker: `h` (may be null) is the step's until close() or unhold();
+    // null, with `h` closed, once the step was given up.
+    // (Handles are closed outside the lock: closing a transfer's handle
+    // waits for the server's reply.)
+    HINTERNET hold(HINTERNET h) {
+        if (!h) return nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            if (!givenUp_) {
+                handles_.push_back(h);
+                return h;
+            }
+        }
+        InternetCloseHandle(h);
+        return nullptr;
+    }
+    // Worker: closes a held handle unless the calling thread has.
+    void close(HINTERNET h) {
+        if (unhold(h)) InternetCloseHandle(h);
+    }
+    // Worker: takes a held handle back; false when it was closed already.
+    bool unhold(HINTERNET h) {
+        std::lock_guard<std::mutex> lock(m_);
+        auto it = std::find(handles_.begin(), handles_.end(), h);
+        if (it == handles_.end()) return false;
+        handles_.erase(it);
+        return true;
+    }
+
+    // Worker: the partial file of a download; false (file closed and
+    // removed) once the step was given up.
+    bool holdFile(HANDLE file, const std::wstring& part) {
+        std::lock_guard<std::mutex> lock(m_);
+        if (givenUp_) {
+            CloseHandle(file);
+            DeleteFileW(part.c_str());
+            return false;
+        }
+        file_ = file;
+        part_ = part;
+        return true;
+    }
+    // Worker: writes to the partial file; false once given up or failed.
+    bool write(const char* data, DWORD n) {
+        std::lock_guard<std::mutex> lock(m_);
+        if (givenUp_ || file_ == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        const bool ok = WriteFile(file_, data, n, &written, nullptr) && written == n;
+        if (ok) advance();
+        return ok;
+    }
+    // Worker: closes the partial file, then puts it in place of `target`
+    // when `keep`, else removes it. False when it is not in place.
+    bool settleFile(bool keep, const std::wstring& target) {
+        std::lock_guard<std::mutex> lock(m_);
+        if (file_ == INVALID_HANDLE_VALUE) return false;
+        keep = CloseHandle(file_) && keep && !givenUp_;
+        file_ = INVALID_HANDLE_VALUE;
+        keep = keep && MoveFileExW(part_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (!keep) DeleteFileW(part_.c_str());
+        return keep;
+    }
+
+    bool live() const {
+        std::lock_guard<std::mutex> lock(m_);
+        return !givenUp_;
+    }
+    void advance() { progress_.fetch_add(1, std::memory_order_relaxed); }
+    unsigned progress() const { return progress_.load(std::memory_order_relaxed); }
+
+    // Worker, at its end: stores the result with `store` unless the step
+    // was given up meanwhile. False when given up.
+    template <class F>
+    bool finish(F&& store) {
+        std::lock_guard<std::mutex> lock(m_);
+        if (givenUp_) return false;
+        store();
+        finished_ = true;
+        return true;
+    }
+    // Calling thread: gives the step up unless it has finished: closes its
+    // handles and removes its partial file. False when it had finished.
+    bool giveUp() {
+        std::vector<HINTERNET> handles;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            if (finished_) return false;
+            givenUp_ = true;
+            handles.swap(handles_);
+            if (file_ != INVALID_HANDLE_VALUE) {
+                CloseHandle(file_);
+                file_ = INVALID_HANDLE_VALUE;
+                DeleteFileW(part_.c_str());
+            }
+        }
+        for (auto it = handles.rbegin(); it != handles.rend(); ++it) InternetCloseHandle(*it);
+        return true;
+    }
+
+private:
+    mutable std::mutex m_;
+    bool givenUp_ = false, finished_ = false;
+    std::vector<HINTERNET> handles_;
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    std::wstring part_;
+    std::atomic<unsigned> progress_{0};
+};
+
+// What a step's worker shares with the calling thread.
+template <class R>
+struct Job {
+    Step step;
+    R result{};
+    UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
 // What a user does with the mouse and the keyboard, apart from moving the
 // pointer and taking a window by its caption.
 bool isUserInput(const MSG& m) {
@@ -115,32 +262,78 @@ bool isUserInput(const MSG& m) {
            (m.message >= WM_NCMOUSEMOVE && m.message <= WM_NCXBUTTONDBLCLK) || m.message == WM_INPUT;
 }
 
-// Messages that end windows or the program: they wait until the call is over.
-bool waitsForTheCall(const MSG& m) {
-    return m.message == WM_QUIT || m.message == WM_CLOSE || m.message == WM_SYSCOMMAND ||
-           m.message == WM_DESTROY || (m.hwnd == nullptr && m.message != WM_TIMER);
+// A request to close a window or to end the program, as the message to
+// post once the step is over; nothing for any other message. A click on a
+// close box and Alt+F4 become a WM_CLOSE of their top-level window.
+std::optional<MSG> closeRequest(const MSG& m) {
+    const bool closeBox = m.message == WM_NCLBUTTONDOWN && m.wParam == HTCLOSE;
+    const bool altF4 = m.message == WM_SYSKEYDOWN && m.wParam == VK_F4;
+    if (closeBox || altF4) {
+        MSG c = m;
+        c.hwnd = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+        c.message = WM_CLOSE;
+        c.wParam = 0;
+        c.lParam = 0;
+        if (c.hwnd) return c;
+        return std::nullopt;
+    }
+    if (m.message == WM_QUIT || m.message == WM_CLOSE ||
+        (m.message == WM_SYSCOMMAND && (m.wParam & 0xFFF0) == SC_CLOSE))
+        return m;
+    return std::nullopt;
 }
+
+// Messages that must not run in the middle of a step (they end windows or
+// come from other threads' work): posted again once the step is over.
+bool waitsForTheStep(const MSG& m) {
+    return m.message == WM_SYSCOMMAND || m.message == WM_DESTROY || (m.hwnd == nullptr && m.message != WM_TIMER);
+}
+
+enum class WaitEnd { Done, Stalled, Closing };
 
 // Waits for `done` with this thread's windows painting, their timers
 // running and the messages of other threads arriving. Clicks and keys meet
-// a busy window and are dropped, as they would be on a disabled one;
-// requests to close a window or to end the program are posted again once
-// the wait is over.
-void waitResponsive(HANDLE done) {
-    std::vector<MSG> later;
+// a busy window and are dropped, as they would be on a disabled one. Ends
+// when the step is done, when its progress counter has not moved for
+// kFtpStallMs, or when a close request arrives; the requests and the
+// messages that wait for the step are left in `later`.
+WaitEnd waitResponsive(HANDLE done, const Step& step, std::vector<MSG>& later) {
+    unsigned seen = step.progress();
+    ULONGLONG moved = GetTickCount64();
+    bool closing = false;
     for (;;) {
-        const DWORD w = MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (w != WAIT_OBJECT_0 + 1) break;
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (isUserInput(m)) continue;
-            if (waitsForTheCall(m)) {
-                later.push_back(m);
-                continue;
+        const ULONGLONG idle = GetTickCount64() - moved;
+        if (idle >= static_cast<ULONGLONG>(kFtpStallMs)) return WaitEnd::Stalled;
+        const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(250, kFtpStallMs - idle));
+        const DWORD w = MsgWaitForMultipleObjectsEx(1, &done, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (w == WAIT_OBJECT_0) return WaitEnd::Done;
+        if (w == WAIT_FAILED) return WaitEnd::Stalled;
+        if (w == WAIT_OBJECT_0 + 1) {
+            MSG m;
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+                if (auto c = closeRequest(m)) {
+                    later.push_back(*c);
+                    closing = true;
+                    continue;
+                }
+                if (isUserInput(m)) continue;
+                if (waitsForTheStep(m)) {
+                    later.push_back(m);
+                    continue;
+                }
+                DispatchMessageW(&m);
             }
-            DispatchMessageW(&m);
+            if (closing) return WaitEnd::Closing;
+        }
+        const unsigned now = step.progress();
+        if (now != seen) {
+            seen = now;
+            moved = GetTickCount64();
         }
     }
+}
+
+void postAgain(const std::vector<MSG>& later) {
     for (const MSG& m : later) {
         if (m.message == WM_QUIT) PostQuitMessage(static_cast<int>(m.wParam));
         else if (m.hwnd) PostMessageW(m.hwnd, m.message, m.wParam, m.lParam);
@@ -148,102 +341,44 @@ void waitResponsive(HANDLE done) {
     }
 }
 
-}  // namespace
-
-template <class R, class F>
-R Win32Ftp::call(R busy, F&& work) {
-    // One call at a time on the connection: a window message handled while
-    // a call waits cannot start another.
-    if (busy_) return busy;
-    busy_ = true;
-    R result = busy;
-    UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!done) {
-        result = work();
-    } else {
-        std::thread worker([&] {
-            result = work();
-            SetEvent(done.get());
-        });
-        waitResponsive(done.get());
-        worker.join();
+// The code of the server's last reply on this thread's WinINet calls, 0
+// when there is none.
+int lastReplyCode() {
+    wchar_t reply[512] = {};
+    DWORD code = 0, len = 511;
+    if (!InternetGetLastResponseInfoW(&code, reply, &len)) return 0;
+    // The reply text may hold several lines; the last one carries the code.
+    std::wstring_view text(reply, wcsnlen(reply, 512));
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.remove_suffix(1);
+    const size_t line = text.find_last_of(L'\n');
+    if (line != std::wstring_view::npos) text.remove_prefix(line + 1);
+    if (text.size() < 3) return 0;
+    int v = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (text[i] < L'0' || text[i] > L'9') return 0;
+        v = v * 10 + (text[i] - L'0');
     }
-    busy_ = false;
-    return result;
+    return v;
 }
 
-bool Win32Ftp::open(std::string_view server, const std::optional<std::string>& account,
-                    const std::optional<std::string>& password, int port, bool passive) {
-    return call(false, [&]() -> bool {
-        close();
-        if (port < 0 || port > 65535) return false;
-        if (!session_) session_.reset(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-        if (!session_) return false;
-        const std::wstring host = widen(server);
-        const std::wstring user = account ? widen(*account) : std::wstring();
-        const std::wstring pass = password ? widen(*password) : std::wstring();
-        // Port 0 is INTERNET_DEFAULT_FTP_PORT's stand-in: WinINet uses 21.
-        connection_.reset(InternetConnectW(session_.get(), host.c_str(), static_cast<INTERNET_PORT>(port),
-                                           account ? user.c_str() : nullptr, password ? pass.c_str() : nullptr,
-                                           INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0));
-        return isOpen();
-    });
+// True when the server confirmed the transfer whose data handle was just
+// closed on this thread (closing it reads the server's final reply).
+bool confirmed() {
+    const int code = lastReplyCode();
+    return code >= 200 && code < 300;
 }
 
-void Win32Ftp::close() { connection_.reset(); }
-
-std::string Win32Ftp::currentDirectory() {
-    return call(std::string(), [&]() -> std::string {
-        if (!connection_) return {};
-        std::wstring buf(kMaxDirectoryChars + 1, L'\0');
-        DWORD len = kMaxDirectoryChars;
-        if (!FtpGetCurrentDirectoryW(connection_.get(), buf.data(), &len)) return {};
-        buf.resize(wcsnlen(buf.c_str(), buf.size()));
-        return narrow(buf);
-    });
-}
-
-bool Win32Ftp::setCurrentDirectory(std::string_view path) {
-    return call(false, [&]() -> bool {
-        return connection_ && FtpSetCurrentDirectoryW(connection_.get(), widen(path).c_str());
-    });
-}
-
-std::vector<platform::DirEntry> Win32Ftp::list(std::string_view pattern) {
-    return call(std::vector<platform::DirEntry>(), [&]() -> std::vector<platform::DirEntry> {
-        std::vector<platform::DirEntry> out;
-        if (!connection_) return out;
-        std::string p(pattern);
-        if (p.ends_with("*.*")) p.resize(p.size() - 2);
-        WIN32_FIND_DATAW fd{};
-        // One search at a time per connection: the handle closes before return.
-        InetHandle find(FtpFindFirstFileW(connection_.get(), widen(p).c_str(), &fd, kFresh, 0));
-        if (!find) return out;
-        do {
-            platform::DirEntry e;
-            e.name = narrow(fd.cFileName);
-            e.attributes = fd.dwFileAttributes;
-            e.size = (static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-            e.time = dateTimeOf(fd.ftLastWriteTime);   // as the server reports it
-            out.push_back(std::move(e));
-        } while (InternetFindNextFileW(find.get(), &fd));
-        find.reset();
-        // Some WinINet listings parsers (Wine's among them) saturate sizes at
-        // 2^31 - 1. A file showing exactly that size is asked about once more.
-        for (auto& e : out)
-            if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size == 0x7FFFFFFFu)
-                if (auto exact = sizeOf(e.name)) e.size = *exact;
-        return out;
-    });
-}
-
-std::optional<std::uint64_t> Win32Ftp::sizeOf(std::string_view name) {
-    // SIZE counts bytes of the binary image only: switch to it first.
-    if (!FtpCommandW(connection_.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr)) return std::nullopt;
-    const std::wstring cmd = L"SIZE " + widen(name);
-    if (!FtpCommandW(connection_.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, cmd.c_str(), 0, nullptr)) return std::nullopt;
-    DWORD code = 0;
+// The exact size of a file of the current directory (SIZE), when the
+// server tells it. SIZE counts bytes of the binary image only: the
+// connection is switched to it first unless a binary transfer just did.
+std::optional<std::uint64_t> sizeOf(HINTERNET connection, const std::wstring& name, bool binaryAlready = false) {
+    if (!binaryAlready && !FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr))
+        return std::nullopt;
+    const std::wstring cmd = L"SIZE " + name;
+    if (!FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, cmd.c_str(), 0, nullptr)) return std::nullopt;
+    if (lastReplyCode() != 213) return std::nullopt;
     wchar_t reply[256] = {};
+    DWORD code = 0;
     DWORD len = 255;
     if (!InternetGetLastResponseInfoW(&code, reply, &len)) return std::nullopt;
     // "213 <bytes>"
@@ -255,35 +390,189 @@ std::optional<std::uint64_t> Win32Ftp::sizeOf(std::string_view name) {
     return v;
 }
 
+// The size the server reports for a file after a binary transfer of it:
+// SIZE, or else the one entry its listing gives for the exact name.
+std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, const std::wstring& name) {
+    if (auto exact = sizeOf(connection, name, true)) return exact;
+    if (!step.live()) return std::nullopt;
+    WIN32_FIND_DATAW fd{};
+    HINTERNET find = step.hold(FtpFindFirstFileW(connection, name.c_str(), &fd, kFresh, 0));
+    if (!find) return std::nullopt;
+    std::optional<std::uint64_t> size;
+    const platform::DirEntry e = dirEntryOf(fd);
+    if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size != 0x7FFFFFFFu) size = e.size;
+    if (InternetFindNextFileW(find, &fd)) size.reset();   // not one file
+    step.close(find);
+    return size;
+}
+
+}  // namespace
+
+namespace {
+FtpThreadStart g_threadStart = nullptr;
+}  // namespace
+
+void setFtpThreadStart(FtpThreadStart start) { g_threadStart = start; }
+
+platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found) {
+    platform::DirEntry e;
+    e.name = narrow(found.cFileName);
+    e.attributes = found.dwFileAttributes;
+    e.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    e.time = dateTimeOf(found.ftLastWriteTime);   // as the server reports it
+    return e;
+}
+
+template <class R, class F>
+R Win32Ftp::call(R failed, F&& work) {
+    // One call at a time on the connection: a window message handled while
+    // a call waits cannot start another.
+    if (busy_) return failed;
+    struct Busy {
+        bool& flag;
+        explicit Busy(bool& f) : flag(f) { flag = true; }
+        ~Busy() { flag = false; }
+    } busy(busy_);
+
+    std::vector<MSG> later;
+    R result = std::move(failed);
+    try {
+        auto job = std::make_shared<Job<R>>();
+        if (!job->done) return result;
+        std::function<void()> body = [job, work = std::forward<F>(work)]() mutable {
+            try {
+                R r = work(job->step);
+                job->step.finish([&] { job->result = std::move(r); });
+            } catch (...) {
+                // The step fails; its result stays the failure value.
+            }
+            SetEvent(job->done.get());
+        };
+        std::thread worker = g_threadStart ? g_threadStart(std::move(body)) : std::thread(std::move(body));
+        WaitEnd end = WaitEnd::Stalled;
+        try {
+            end = waitResponsive(job->done.get(), job->step, later);
+        } catch (...) {
+            // Out of memory while waiting: the step is given up below.
+        }
+        if (end == WaitEnd::Done || !job->step.giveUp()) {
+            worker.join();
+            result = std::move(job->result);
+        } else {
+            // Given up: the connection goes with the step. A WinINet call
+            // that ignores its closed handle ends on its own later.
+            connection_.reset();
+            if (WaitForSingleObject(job->done.get(), 0) == WAIT_OBJECT_0) worker.join();
+            else worker.detach();
+        }
+    } catch (...) {
+        // No thread, no memory: the step fails.
+    }
+    postAgain(later);
+    return result;
+}
+
+Win32Ftp::~Win32Ftp() = default;
+
+bool Win32Ftp::open(std::string_view server, const std::optional<std::string>& account,
+                    const std::optional<std::string>& password, int port, bool passive) {
+    if (busy_) return false;
+    close();
+    if (port < 0 || port > 65535) return false;
+    if (!session_) session_.reset(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session_) return false;
+    connection_ = call(InetHandle(), [session = session_.get(), host = widen(server),
+                                      user = account ? std::optional<std::wstring>(widen(*account)) : std::nullopt,
+                                      pass = password ? std::optional<std::wstring>(widen(*password)) : std::nullopt,
+                                      port, passive](Step& step) {
+        // Port 0 is INTERNET_DEFAULT_FTP_PORT's stand-in: WinINet uses 21.
+        HINTERNET c = step.hold(InternetConnectW(session, host.c_str(), static_cast<INTERNET_PORT>(port),
+                                                 user ? user->c_str() : nullptr, pass ? pass->c_str() : nullptr,
+                                                 INTERNET_SERVICE_FTP, passive ? INTERNET_FLAG_PASSIVE : 0, 0));
+        return InetHandle(c && step.unhold(c) ? c : nullptr);
+    });
+    return isOpen();
+}
+
+void Win32Ftp::close() { connection_.reset(); }
+
+std::string Win32Ftp::currentDirectory() {
+    if (!connection_) return {};
+    return call(std::string(), [c = connection_.get()](Step& step) -> std::string {
+        std::wstring buf(kMaxDirectoryChars + 1, L'\0');
+        DWORD len = kMaxDirectoryChars;
+        if (!step.live() || !FtpGetCurrentDirectoryW(c, buf.data(), &len)) return {};
+        buf.resize(wcsnlen(buf.c_str(), buf.size()));
+        return narrow(buf);
+    });
+}
+
+bool Win32Ftp::setCurrentDirectory(std::string_view path) {
+    if (!connection_) return false;
+    return call(false, [c = connection_.get(), p = widen(path)](Step& step) {
+        return step.live() && FtpSetCurrentDirectoryW(c, p.c_str());
+    });
+}
+
+std::vector<platform::DirEntry> Win32Ftp::list(std::string_view pattern) {
+    if (!connection_) return {};
+    std::string p(pattern);
+    if (p.ends_with("*.*")) p.resize(p.size() - 2);
+    return call(std::vector<platform::DirEntry>(),
+                [c = connection_.get(), p = widen(p)](Step& step) -> std::vector<platform::DirEntry> {
+        std::vector<platform::DirEntry> out;
+        if (!step.live()) return out;
+        WIN32_FIND_DATAW fd{};
+        // One search at a time per connection: the handle closes before return.
+        HINTERNET find = step.hold(FtpFindFirstFileW(c, p.c_str(), &fd, kFresh, 0));
+        if (!find) return out;
+        do {
+            out.push_back(dirEntryOf(fd));
+            step.advance();
+        } while (InternetFindNextFileW(find, &fd));
+        step.close(find);
+        // Some WinINet listings parsers (Wine's among them) saturate sizes at
+        // 2^31 - 1. A file showing exactly that size is asked about once more.
+        for (auto& e : out) {
+            if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size == 0x7FFFFFFFu && step.live()) {
+                if (auto exact = sizeOf(c, widen(e.name))) e.size = *exact;
+                step.advance();
+            }
+        }
+        return out;
+    });
+}
+
 bool Win32Ftp::get(std::string_view remote, std::string_view local) {
-    return call(false, [&]() -> bool {
-        if (!connection_) return false;
-        const std::wstring target = widen(local);
-        if (target.empty()) return false;
+    if (!connection_) return false;
+    const std::wstring target = widen(local);
+    if (target.empty()) return false;
+    return call(false, [c = connection_.get(), name = widen(remote), target](Step& step) -> bool {
+        if (!step.live()) return false;
+        HINTERNET source = step.hold(FtpOpenFileW(c, name.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | kFresh, 0));
+        if (!source) return false;
         const std::wstring part = partName(target);
-        bool ok = false;
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (step.live())
+            file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE || !step.holdFile(file, part)) {
+            step.close(source);
+            return false;
+        }
+        bool failed = false, done = false;
+        std::uint64_t received = 0;
         {
-            InetHandle source(FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_READ,
-                                           FTP_TRANSFER_TYPE_BINARY | kFresh, 0));
-            if (!source) return false;
-            UniqueHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                          nullptr));
-            if (!file) return false;
-            // A read returns what the connection holds at that moment, often a
-            // small part of the buffer: a block is filled before it is written,
-            // so the disk sees few large writes, and it is written while the
-            // next one arrives.
+            // A read returns what the connection holds at that moment, often
+            // a small part of the buffer: a block is filled before it is
+            // written, so the disk sees few large writes, and it is written
+            // while the next one arrives.
             std::vector<char> buf(kChunk);
-            BlockSink writer(kChunk, [h = file.get()](const char* data, DWORD n) {
-                DWORD written = 0;
-                return WriteFile(h, data, n, &written, nullptr) && written == n;
-            });
-            bool failed = false, done = false;
+            BlockSink writer(kChunk, [&step](const char* data, DWORD n) { return step.write(data, n); });
             while (!failed && !done) {
                 DWORD filled = 0;
                 while (filled < kChunk) {
                     DWORD got = 0;
-                    if (!InternetReadFile(source.get(), buf.data() + filled, kChunk - filled, &got)) {
+                    if (!InternetReadFile(source, buf.data() + filled, kChunk - filled, &got)) {
                         failed = true;
                         break;
                     }
@@ -292,66 +581,89 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
                         break;
                     }
                     filled += got;
+                    received += got;
+                    step.advance();
                 }
-                if (!failed && filled) {
-                    if (!writer.write(buf, filled)) failed = true;
-                }
+                if (!failed && filled && !writer.write(buf, filled)) failed = true;
             }
-            ok = writer.finish() && done && !failed;
-            if (ok) ok = CloseHandle(file.release()) != FALSE;
+            failed = !writer.finish() || failed;
         }
-        ok = ok && MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-        if (!ok) DeleteFileW(part.c_str());
-        return ok;
+        // Closing the data handle reads the server's word on the transfer;
+        // then the server tells the file's size.
+        step.close(source);
+        bool ok = done && !failed && step.live() && confirmed();
+        if (ok) {
+            const auto reported = reportedSize(step, c, name);
+            ok = reported && *reported == received;
+        }
+        return step.settleFile(ok, target);
     });
 }
 
 bool Win32Ftp::put(std::string_view local, std::string_view remote) {
-    return call(false, [&]() -> bool {
-        if (!connection_) return false;
-        UniqueHandle file(CreateFileW(widen(local).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    if (!connection_) return false;
+    return call(false, [c = connection_.get(), source = widen(local), name = widen(remote)](Step& step) -> bool {
+        UniqueHandle file(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!file) return false;
-        InetHandle target(
-            FtpOpenFileW(connection_.get(), widen(remote).c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
+        LARGE_INTEGER size{};
+        if (!file || !GetFileSizeEx(file.get(), &size) || !step.live()) return false;
+        HINTERNET target = step.hold(FtpOpenFileW(c, name.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0));
         if (!target) return false;
-        BlockSink sender(kChunk, [h = target.get()](const char* data, DWORD n) {
-            DWORD sent = 0;
-            for (DWORD done = 0; done < n; done += sent)
-                if (!InternetWriteFile(h, data + done, n - done, &sent) || sent == 0) return false;
-            return true;
-        });
-        std::vector<char> buf(kChunk);
-        for (;;) {
-            DWORD got = 0;
-            if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) return false;
-            if (got == 0) return sender.finish();
-            if (!sender.write(buf, got)) return false;
+        bool sent = false;
+        {
+            BlockSink sender(kChunk, [&step, target](const char* data, DWORD n) {
+                DWORD put = 0;
+                for (DWORD done = 0; done < n; done += put) {
+                    if (!InternetWriteFile(target, data + done, n - done, &put) || put == 0) return false;
+                    step.advance();
+                }
+                return true;
+            });
+            std::vector<char> buf(kChunk);
+            for (;;) {
+                DWORD got = 0;
+                if (!ReadFile(file.get(), buf.data(), kChunk, &got, nullptr)) break;
+                if (got == 0) {
+                    sent = sender.finish();
+                    break;
+                }
+                if (!sender.write(buf, got)) break;
+            }
         }
+        // Closing the data handle reads the server's word on the transfer;
+        // then the server tells what it holds.
+        step.close(target);
+        if (!sent || !step.live() || !confirmed()) return false;
+        const auto stored = reportedSize(step, c, name);
+        return stored && *stored == static_cast<std::uint64_t>(size.QuadPart);
     });
 }
 
 bool Win32Ftp::removeFile(std::string_view name) {
-    return call(false, [&]() -> bool {
-        return connection_ && FtpDeleteFileW(connection_.get(), widen(name).c_str());
+    if (!connection_) return false;
+    return call(false, [c = connection_.get(), n = widen(name)](Step& step) {
+        return step.live() && FtpDeleteFileW(c, n.c_str());
     });
 }
 
 bool Win32Ftp::rename(std::string_view from, std::string_view to) {
-    return call(false, [&]() -> bool {
-        return connection_ && FtpRenameFileW(connection_.get(), widen(from).c_str(), widen(to).c_str());
+    if (!connection_) return false;
+    return call(false, [c = connection_.get(), f = widen(from), t = widen(to)](Step& step) {
+        return step.live() && FtpRenameFileW(c, f.c_str(), t.c_str());
     });
 }
 
 bool Win32Ftp::createDirectory(std::string_view name) {
-    return call(false, [&]() -> bool {
-        return connection_ && FtpCreateDirectoryW(connection_.get(), widen(name).c_str());
+    if (!connection_) return false;
+    return call(false, [c = connection_.get(), n = widen(name)](Step& step) {
+        return step.live() && FtpCreateDirectoryW(c, n.c_str());
     });
 }
 
 bool Win32Ftp::removeDirectory(std::string_view name) {
-    return call(false, [&]() -> bool {
-        return connection_ && FtpRemoveDirectoryW(connection_.get(), widen(name).c_str());
+    if (!connection_) return false;
+    return call(false, [c = connection_.get(), n = widen(name)](Step& step) {
+        return step.live() && FtpRemoveDirectoryW(c, n.c_str());
     });
 }
 

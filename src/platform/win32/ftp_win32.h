@@ -9,8 +9,10 @@
 #include <wininet.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "platform/ftp.h"
 #include "platform/localdisk.h"
@@ -21,22 +23,50 @@ namespace win32 {
 class Win32Windows;
 
 
+// How long an FTP step may go without progress (no entry, no block of a
+// transfer, no answer) before it fails.
+inline constexpr int kFtpStallMs = 30000;
+
+// Starts the thread of an FTP step. A test replaces it to see what a step
+// does when its thread cannot start; nullptr restores std::thread.
+using FtpThreadStart = std::thread (*)(std::function<void()> body);
+void setFtpThreadStart(FtpThreadStart start);
+
+// One entry as WinINet's listing hands it over.
+platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
+
 // The process's FTP connection over WinINet. The internet handle is opened
 // on first use (agent "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)",
 // direct, no proxy) and kept until the object goes; the connection lives
-// from open() to close() or the next open(). UI thread only; every call
-// returns when the server has answered. Meanwhile the call runs on a thread
-// of its own and the thread's windows keep painting and running their
-// timers; clicks and keys are dropped as on a disabled window, and requests
-// to close a window or end the program wait until the call is over.
+// from open() to close() or the next open(). UI thread only.
+//
+// Each call is a step that runs on a thread of its own while the calling
+// thread's windows keep painting and running their timers; clicks and keys
+// meanwhile are dropped as on a disabled window. A step ends early, with
+// its failure result and the connection closed, when it makes no progress
+// for kFtpStallMs or when a window of the thread is asked to close (close
+// box, Alt+F4, WM_CLOSE, WM_QUIT): its WinINet handles are closed from the
+// calling thread, its partial file is removed, and the close request goes on
+// once the call has returned. A WinINet call that does not return when its
+// handle closes (Wine's do not) is left to end on its own; it touches
+// nothing of this object any more. Nothing thrown on the step's thread
+// leaves it: a failed allocation or thread start is the step's failure.
 //
 // Transfers are binary and go through FtpOpenFileW with reads and writes of
 // 1 MiB (far quicker than FtpGetFileW / FtpPutFileW under Wine, the same on
-// Windows). get() downloads into a temporary file beside the local name and
-// puts it in place only when the transfer is complete, so a failed download
-// never damages the file it was to replace.
+// Windows). A transfer is done only when the server confirmed it (a 2xx
+// reply once the data is through) and the sizes agree: for get() the bytes
+// received and the size the server reports for the file, for put() the
+// local size and the size the server reports afterwards. get() downloads
+// into a temporary file beside the local name and puts it in place only
+// then, so a failed download never damages the file it was to replace.
 class Win32Ftp final : public platform::Ftp {
 public:
+    Win32Ftp() = default;
+    ~Win32Ftp() override;
+    Win32Ftp(const Win32Ftp&) = delete;
+    Win32Ftp& operator=(const Win32Ftp&) = delete;
+
     bool open(std::string_view server, const std::optional<std::string>& account,
               const std::optional<std::string>& password, int port, bool passive) override;
     void close() override;
@@ -52,13 +82,11 @@ public:
     bool removeDirectory(std::string_view name) override;
 
 private:
-    // Runs `work` as described above; a call made while another is under
-    // way returns `busy` at once.
+    // Runs `work` as a step as described above; `work` gets the step's
+    // shared state and must hold nothing of this object. A call made while
+    // another is under way returns `failed` at once.
     template <class R, class F>
-    R call(R busy, F&& work);
-    // The exact size of a file of the current directory (SIZE), when the
-    // server tells it.
-    std::optional<std::uint64_t> sizeOf(std::string_view name);
+    R call(R failed, F&& work);
 
     bool busy_ = false;
     InetHandle session_;
