@@ -51,7 +51,7 @@ void UpdateWindow::open(ui::Form* main) {
 void UpdateWindow::prepare() {
     r_.packageUrl = config::updateBase() + std::string(kPackagePath);
     const std::string desktop = s_.desktop.desktopDirectory();
-    r_.savePath = desktop.empty() ? std::string() : savePathFor(desktop, r_.packageUrl);
+    r_.savePath = desktop.empty() ? std::string() : savePathFor(desktop);
 }
 
 void UpdateWindow::button1() {

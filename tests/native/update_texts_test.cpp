@@ -64,13 +64,13 @@ TEST(UpdateTexts, EveryLabelFormat) {
     EXPECT_EQ(elapsedText(0), "总耗时:0秒");
 }
 
-TEST(UpdateSavePath, PackageNameAppendedUnlessTheLastPieceHasADot) {
-    const std::string url = "http://upd.test/e/down/tarnel.zip";
-    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop\\", url), "C:\\Users\\a\\Desktop\\tarnel.zip");
-    EXPECT_EQ(savePathFor("C:\\Users\\a.b\\桌面\\", url), "C:\\Users\\a.b\\桌面\\tarnel.zip");
-    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop.old\\", url), "C:\\Users\\a\\Desktop.old\\");
-    EXPECT_EQ(savePathFor("C:\\", url), "C:\\tarnel.zip");
-    EXPECT_EQ(savePathFor("D:\\x\\", "http://h/p/other.exe"), "D:\\x\\other.exe");
+TEST(UpdateSavePath, AlwaysTheDesktopFolderFollowedByThePackageName) {
+    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop\\"), "C:\\Users\\a\\Desktop\\tarnel.zip");
+    EXPECT_EQ(savePathFor("C:\\Users\\a.b\\桌面\\"), "C:\\Users\\a.b\\桌面\\tarnel.zip");
+    // A desktop folder whose own name holds a "." is still a folder.
+    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop.old\\"), "C:\\Users\\a\\Desktop.old\\tarnel.zip");
+    EXPECT_EQ(savePathFor("D:\\v1.2"), "D:\\v1.2\\tarnel.zip");
+    EXPECT_EQ(savePathFor("C:\\"), "C:\\tarnel.zip");
 }
 
 TEST(UpdateVersionText, UpToTheFirstZeroByteDecodedNotTrimmed) {

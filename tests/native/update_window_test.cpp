@@ -134,10 +134,10 @@ TEST_F(UpdateTest, OpeningStartsTheDownloadWithoutAClick) {
     EXPECT_EQ(w.timerPeriod("时钟"), 50);
 }
 
-TEST_F(UpdateTest, DesktopWhoseLastPieceHasADotIsTheSavePathItself) {
+TEST_F(UpdateTest, DesktopWhoseNameHasADotStillGetsThePackageName) {
     d.desktop.dir = "C:\\Users\\a\\Desktop.old\\";
     openWindow();
-    EXPECT_EQ(task().localFile, "C:\\Users\\a\\Desktop.old\\");
+    EXPECT_EQ(task().localFile, "C:\\Users\\a\\Desktop.old\\tarnel.zip");
 }
 
 TEST_F(UpdateTest, CountersAndTextsWhileDownloading) {
