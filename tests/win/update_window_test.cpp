@@ -15,6 +15,7 @@
 #include "platform/win32/update_win32.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
+#include "test_update_key.h"
 #include "update/updater.h"
 
 using win32::narrow;
@@ -83,7 +84,8 @@ struct UpdateWindowTest : ::testing::Test {
     win32::Win32FileSizes sizes;
     win32::Win32Files files;
     RecordingProcess process;
-    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process};
+    win32::Win32SignatureCheck signatures{keys::kTestUpdateKey};
+    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process, signatures};
     update::DownloadRecord record;
     int cleanups = 0;
     std::string base = served::base();
@@ -170,6 +172,39 @@ TEST_F(UpdateWindowTest, ResetMidBodyFailsAndLeavesNoFile) {
     EXPECT_EQ(cleanups, 0);
 }
 
+TEST_F(UpdateWindowTest, OnlyAPackageSignedWithTheMakersKeyOpens) {
+    // Each spoiled signature or package: "更新失败!", nothing on the desktop,
+    // nothing opened. Then the package as it is signed: kept and opened.
+    for (const char* spoil : {"sig-none", "sig-other", "sig-truncated", "sig-otherkey", "sig-altered", ""}) {
+        SCOPED_TRACE(spoil);
+        const bool good = !*spoil;
+        setBase(base + (good ? "" : std::string("/") + spoil) + "/whole/300000");
+        shell.opened.clear();
+        cleanups = 0;
+        update::UpdateWindow uw(services, record, update::UpdateHooks{plainGet, [this] { ++cleanups; }});
+        uw.open(nullptr);
+        auto* w = static_cast<win32::Win32Form*>(uw.form());
+        ASSERT_NE(w, nullptr);
+        auto speed = [&] { return text(w->unitHwnd("标签速度")); };
+        ASSERT_TRUE(served::pumpUntil([&] { return speed() == "更新失败!" || !shell.opened.empty(); }));
+        if (good) {
+            EXPECT_EQ(shell.opened, std::vector<std::string>{savePath()});
+            EXPECT_EQ(cleanups, 1);
+            const std::string bytes = served::readFile(savePath());
+            EXPECT_EQ(bytes.size(), 300000u);
+            EXPECT_TRUE(served::matchesPattern(bytes));
+        } else {
+            EXPECT_EQ(speed(), "更新失败!");
+            EXPECT_TRUE(shell.opened.empty());
+            EXPECT_EQ(cleanups, 0);
+            EXPECT_FALSE(served::exists(savePath()));
+        }
+        EXPECT_FALSE(served::exists(savePath() + ".part"));
+        DestroyWindow(w->hwnd());
+        windows.pump();
+    }
+}
+
 TEST_F(UpdateWindowTest, MenuCheckAgainstTheVersionPage) {
     // Same version: told so, nothing opens.
     setBase(base + "/v/1.1");
@@ -224,7 +259,8 @@ TEST(UpdateChild, EndsTheProgram) {
     win32::Win32FileSizes sizes;
     win32::Win32Files files;
     win32::Win32Process process;
-    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process};
+    win32::Win32SignatureCheck signatures{keys::kTestUpdateKey};
+    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process, signatures};
     update::DownloadRecord record;
     update::UpdateWindow window(services, record, {});
     ui::Form* main = windows.create(layouts::mainWindow());
