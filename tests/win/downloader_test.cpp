@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 #include <vector>
 
 #include "package_server.h"
@@ -205,6 +206,17 @@ TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
                                        0x8e, 0xc6, 0xba, 0x80, 0xe6, 0x3a, 0xf9, 0x6d, 0x3e, 0x59, 0x84,
                                        0xe3, 0x9f, 0xb3, 0x8f, 0xf7, 0xd9, 0x2e, 0xd7, 0x68, 0x32};
     EXPECT_EQ(seen, expected);
+
+    // A check that throws on the worker is a failed task, not the end of
+    // the process.
+    platform::DownloadTask throwing = t;
+    throwing.verify = [](const platform::Sha256&) -> bool { throw std::runtime_error("check failed"); };
+    notices.clear();
+    runToEnd(throwing);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_FALSE(notices.back().ok);
+    EXPECT_EQ(served::readFile(target), "older package");
+    EXPECT_FALSE(served::exists(target + ".part"));
 
     answer = true;
     notices.clear();
