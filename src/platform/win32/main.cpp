@@ -42,13 +42,14 @@ int run() {
     services.browsers = &browsers;
     win32::Win32Skin skinLibrary;
     shell::SkinFiles skin{skinLibrary, files, system};
+    // The maker's public key, built in (see cmake/embed_key.py). Declared
+    // before the downloader: a worker it leaves behind may still check.
+    win32::Win32SignatureCheck signatures(keys::kUpdateKey);
     win32::Win32Downloader downloader;
     win32::Win32Desktop desktop;
     win32::Win32Clock clock;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
-    // The maker's public key, built in (see cmake/embed_key.py).
-    win32::Win32SignatureCheck signatures(keys::kUpdateKey);
     update::UpdateServices updateServices{windows, dialogs,   shellOpen, downloader, desktop,
                                           clock,   fileSizes, files,     process,    signatures};
     // The FTP client lives as long as the program: its connection closes
