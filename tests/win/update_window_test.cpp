@@ -81,13 +81,13 @@ struct UpdateWindowTest : ::testing::Test {
     win32::Win32Windows windows;
     RecordingDialogs dialogs;
     RecordingShell shell;
+    win32::Win32SignatureCheck signatures{keys::kTestUpdateKey};   // outlives the downloader's workers
     win32::Win32Downloader downloader;
     FolderDesktop desktop;
     win32::Win32Clock clock;
     win32::Win32FileSizes sizes;
     win32::Win32Files files;
     RecordingProcess process;
-    win32::Win32SignatureCheck signatures{keys::kTestUpdateKey};
     update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process, signatures};
     update::DownloadRecord record;
     int cleanups = 0;
