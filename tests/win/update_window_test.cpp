@@ -177,11 +177,12 @@ TEST_F(UpdateWindowTest, ResetMidBodyFailsAndLeavesNoFile) {
 
 TEST_F(UpdateWindowTest, OnlyAPackageSignedWithTheMakersKeyOpens) {
     // Each spoiled signature or package: "更新失败!", nothing on the desktop,
-    // nothing opened. Then the package as it is signed: kept and opened.
-    for (const char* spoil : {"sig-none", "sig-other", "sig-truncated", "sig-otherkey", "sig-altered", ""}) {
+    // nothing opened. Then the package as it is signed, by the server and
+    // by scripts/sign: kept and opened.
+    for (const char* spoil : {"sig-none", "sig-other", "sig-truncated", "sig-otherkey", "sig-altered", "", "sig-script"}) {
         SCOPED_TRACE(spoil);
-        const bool good = !*spoil;
-        setBase(base + (good ? "" : std::string("/") + spoil) + "/whole/300000");
+        const bool good = !*spoil || std::string(spoil) == "sig-script";
+        setBase(base + (*spoil ? std::string("/") + spoil : std::string()) + "/whole/300000");
         shell.opened.clear();
         cleanups = 0;
         update::UpdateWindow uw(services, record, update::UpdateHooks{plainGet, [this] { ++cleanups; }});
