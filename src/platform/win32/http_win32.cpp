@@ -216,10 +216,10 @@ platform::HttpReply exchangeNow(const Request& r, const Work& w) {
                           r.body.empty() ? nullptr : const_cast<char*>(r.body.data()), static_cast<DWORD>(r.body.size())))
         return out;
 
-    // A transfer that breaks keeps what arrived. The reads are not the
-    // 512 bytes of the request's description: they run on this worker, and
-    // the waiting UI thread processes its messages the whole time, so their
-    // size changes nothing the user sees.
+    // A transfer that breaks keeps what arrived. The reads need not be 512
+    // bytes: they run on this worker while the waiting UI thread processes
+    // its messages the whole time, so their size changes nothing the user
+    // sees.
     if (readBody(req, w, out.body) == BodyEnd::GivenUp) return out;
 
     // The raw header block is read into 1024 characters; a longer block is
