@@ -4,7 +4,7 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 
 file(GLOB KORVAN_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/platform/win32/*.cpp)
 list(FILTER KORVAN_WIN32_SOURCES EXCLUDE REGEX "/main\\.cpp$")
-set(KORVAN_WIN32_LIBS comctl32 gdiplus ole32 oleaut32 shell32 shlwapi uuid gdi32 user32 advapi32 ws2_32 wininet uxtheme setupapi)
+set(KORVAN_WIN32_LIBS comctl32 gdiplus ole32 oleaut32 shell32 shlwapi uuid gdi32 user32 advapi32 ws2_32 wininet uxtheme setupapi bcrypt)
 
 add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} ${KORVAN_WIN32_SOURCES})
 target_include_directories(korvan_core PUBLIC src)
@@ -34,6 +34,22 @@ target_include_directories(korvan PRIVATE ${KORVAN_SKIN_DIR})
 target_link_libraries(korvan PRIVATE korvan_core)
 target_link_options(korvan PRIVATE -municode $<$<CONFIG:Release>:-s>)
 set_target_properties(korvan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# The update's public key, built into korvan.exe: the maker's key in
+# src/resources/update_key.pem, or the PEM public key file named by
+# KORVAN_UPDATE_KEY when that is set while building. The script runs at
+# every build and rewrites the header only when the key changed, so a
+# change of the variable between two builds rebuilds with the new key. The
+# running tool never reads a key from anywhere.
+set(KORVAN_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+add_custom_target(update_key
+    COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/cmake/embed_key.py --env KORVAN_UPDATE_KEY
+            --default src/resources/update_key.pem --name kUpdateKey --out ${KORVAN_GENERATED_DIR}/update_key.h
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    BYPRODUCTS ${KORVAN_GENERATED_DIR}/update_key.h
+    VERBATIM)
+add_dependencies(korvan update_key)
+target_include_directories(korvan PRIVATE ${KORVAN_GENERATED_DIR})
 
 # GoogleTest from Debian's source package, built with MinGW.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

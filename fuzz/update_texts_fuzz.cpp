@@ -1,16 +1,38 @@
 // The update window's numbers and texts over any sizes and times: reals
 // are written out without exponents and read back to 13 digits, shares
-// stay within 0..100 %, no text is left with a half character, and the
-// save path stays on the desktop.
+// stay within 0..100 %, no text is left with a half character, the save
+// path is the desktop folder followed by tarnel.zip, and a signature text
+// is read only when it is the one base64 text of its 64 bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "check.h"
+#include "update/signature.h"
 #include "update/texts.h"
+
+namespace {
+
+// Standard base64 with padding, written out here rather than taken from
+// the code under test.
+std::string base64(const std::uint8_t* p, size_t n) {
+    static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < n; i += 3) {
+        const std::uint32_t v = (p[i] << 16) | (i + 1 < n ? p[i + 1] << 8 : 0) | (i + 2 < n ? p[i + 2] : 0);
+        out += a[v >> 18 & 63];
+        out += a[v >> 12 & 63];
+        out += i + 1 < n ? a[v >> 6 & 63] : '=';
+        out += i + 2 < n ? a[v & 63] : '=';
+    }
+    return out;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
@@ -21,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const std::int64_t ms = in.ConsumeIntegralInRange<std::int64_t>(0, INT64_MAX);
     const std::string desktop = in.ConsumeRandomLengthString(32) + "\\";
     const std::string body = in.ConsumeRemainingBytesAsString();
-    const std::string url = "http://" + body.substr(0, body.find('/')) + "/e/down/tarnel.zip";
 
     const std::string s = update::formatReal(real);
     FUZZ_CHECK(s.find_first_not_of("-0123456789.") == std::string::npos);
@@ -40,9 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
                                  update::remainingText(update::remainingSeconds(total, downloaded, perSecond))})
         FUZZ_CHECK(fuzz::validUtf8(t) && t.find('-') == std::string::npos && t.find('e') == std::string::npos);
 
-    const std::string path = update::savePathFor(desktop, url);
-    FUZZ_CHECK(path.starts_with(desktop));
-    FUZZ_CHECK(path.find('\\', desktop.size()) == std::string::npos);
+    const std::string path = update::savePathFor(desktop);
+    FUZZ_CHECK(path.starts_with(desktop) && path.ends_with("\\tarnel.zip"));
+    FUZZ_CHECK(path.size() - desktop.size() <= 11);
     FUZZ_CHECK(fuzz::validUtf8(update::versionText(body)));
+
+    // A signature text: the body itself, and the text of its first 64 bytes.
+    std::string trimmed = body;
+    while (!trimmed.empty() && std::string_view(" \t\r\n").find(trimmed.back()) != std::string_view::npos) trimmed.pop_back();
+    while (!trimmed.empty() && std::string_view(" \t\r\n").find(trimmed.front()) != std::string_view::npos) trimmed.erase(0, 1);
+    if (const auto sig = update::parseSignature(body)) FUZZ_CHECK(base64(sig->data(), sig->size()) == trimmed);
+    if (body.size() >= 64) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(body.data());
+        const auto sig = update::parseSignature(base64(bytes, 64) + "\r\n");
+        FUZZ_CHECK(sig && std::equal(sig->begin(), sig->end(), bytes));
+    }
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/signature.h"
+
 namespace platform {
 
 // Kinds of task. Only downloads are carried out; an upload is refused.
@@ -21,9 +23,10 @@ struct DownloadNotice {
     int kind = 0;
     std::int64_t value = 0;
     // kStatusEnd only: the transfer ended cleanly, its byte count matches the
-    // announced size (when there was one), and the file now lies under its
-    // final name. When false, nothing is left at the final name by this task
-    // and the temporary file is gone.
+    // announced size (when there was one), the task's check (when it has
+    // one) accepted it, and the file now lies under its final name. When
+    // false, nothing is left at the final name by this task and the
+    // temporary file is gone.
     bool ok = false;
 };
 
@@ -42,6 +45,12 @@ struct DownloadTask {
     // user-interface thread), never on the worker. Either may be empty.
     std::function<void(std::string_view)> onMessage;
     std::function<int(const DownloadNotice&)> onStatus;
+    // The check of a whole transfer, before the rename: given the SHA-256 of
+    // the bytes written to "<localFile>.part"; false fails the task (the
+    // temporary file is removed, nothing is renamed). Called on the worker
+    // thread, so it must touch no window and nothing the UI thread changes.
+    // Empty: no check.
+    std::function<bool(const Sha256&)> verify;
 };
 
 // One task at a time. Every call is made on the thread that created the
@@ -62,8 +71,10 @@ public:
     // restarts at 0.
     virtual std::int64_t takeAllBytes() = 0;
     // Stops the running task, if any: no notification of it arrives any
-    // more, and its temporary file is removed before this returns. Waits for
-    // the worker at most the task's stop wait (then aborts its connection).
+    // more, and its temporary file is removed before this returns; its
+    // worker never touches the file names again, so a task started next is
+    // safe from it. Waits for the worker at most the task's stop wait (then
+    // aborts its connection). Calling it again does nothing more.
     virtual void stop() = 0;
 };
 

@@ -55,18 +55,15 @@ std::string WebStartup::publicIpLookup() {
     if (!address_) address_ = get_.start(config::ipLookupBase() + std::string(lookup::kAddressPage));
     platform::Fetched f = address_->take();
     address_.reset();
-    addressTimedOut_ = f.end == platform::FetchEnd::TimedOut;
     const std::string page = f.end == platform::FetchEnd::Complete ? f.body : std::string();
     return codec::gbkToUtf8(lookup::scrapeAddress(gbk::bytesToText(page)));
 }
 
 void WebStartup::locationLookup(ui::Form& main) {
-    std::string page;
-    if (!addressTimedOut_) {
-        std::string headers;
-        const std::string body = lookup::locationBody(codec::utf8ToGbk(main.text("标签1")));
-        page = client_.访问网页(config::ipLookupBase() + std::string(lookup::kLocationPage), "POST", "", headers, body);
-    }
+    std::string headers;
+    const std::string body = lookup::locationBody(codec::utf8ToGbk(main.text("标签1")));
+    const std::string page =
+        client_.访问网页(config::ipLookupBase() + std::string(lookup::kLocationPage), "POST", "", headers, body);
     lookup::showLocation(main, gbk::bytesToText(page));
 }
 

@@ -4,10 +4,10 @@
 // What the user sees, and in which order, is that of fetching one page
 // after another; but the independent pages are all asked for at once when
 // the server texts are fetched, and the notice page (only when the notice
-// is due) goes out beside the location request. Each fetch ends within its
-// deadline. When the IP-lookup service let the address page run into the
-// deadline, the location request is not sent in the same start-up: its
-// answer could only be the same empty location.
+// is due) goes out as soon as the version and switch pages have settled
+// that, before the ticker is set up. Each fetch ends within its deadline.
+// The location request is always sent, also when the address page failed:
+// the service then answers for the empty address.
 #pragma once
 
 #include <memory>
@@ -43,7 +43,6 @@ private:
     http::HTTP类& client_;
     platform::Dialogs& dialogs_;
     std::unique_ptr<platform::PendingGet> version_, switch_, announcement_, announcementAgain_, address_, notice_;
-    bool addressTimedOut_ = false;
 };
 
 }  // namespace shell

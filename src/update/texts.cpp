@@ -68,15 +68,10 @@ std::string elapsedText(std::int64_t milliseconds) {
     return "总耗时:" + formatReal(roundTo(static_cast<double>(milliseconds) / 1000.0, 2)) + "秒";
 }
 
-std::string savePathFor(std::string_view desktop, std::string_view packageUrl) {
-    std::string_view trimmed = desktop;
-    if (!trimmed.empty() && trimmed.back() == '\\') trimmed.remove_suffix(1);
-    const size_t cut = trimmed.rfind('\\');
-    const std::string_view last = cut == std::string_view::npos ? trimmed : trimmed.substr(cut + 1);
-    if (last.find('.') != std::string_view::npos) return std::string(desktop);
-    const size_t slash = packageUrl.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? packageUrl : packageUrl.substr(slash + 1);
-    return std::string(desktop) + std::string(name);
+std::string savePathFor(std::string_view desktop) {
+    std::string path(desktop);
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    return path + std::string(kPackageName);
 }
 
 std::string versionText(std::string_view body) {

@@ -39,11 +39,13 @@ std::string remainingText(std::int64_t seconds);                           // �
 std::string fileSizeText(std::int64_t total);                              // 文件大小:2.7M
 std::string elapsedText(std::int64_t milliseconds);                        // 总耗时:3.5秒
 
-// Where the package is saved. `desktop` ends with "\". When the last piece
-// of the desktop path has no ".", the package's own name (the last "/"
-// piece of its address) is appended; otherwise the desktop path itself is
-// the save path.
-std::string savePathFor(std::string_view desktop, std::string_view packageUrl);
+// The package's file name on the desktop.
+inline constexpr std::string_view kPackageName = "tarnel.zip";
+
+// Where the package is saved: the desktop folder followed by "tarnel.zip",
+// whatever the folder is called (a folder named "Desktop.old" is still a
+// folder). A "\" is put between them when `desktop` does not end with one.
+std::string savePathFor(std::string_view desktop);
 
 // The version page's body as text: the bytes up to the first zero byte,
 // GBK decoded, not trimmed.

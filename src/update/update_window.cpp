@@ -2,6 +2,7 @@
 
 #include "common/config.h"
 #include "resources/layouts.h"
+#include "update/signature.h"
 #include "update/texts.h"
 
 namespace update {
@@ -51,7 +52,7 @@ void UpdateWindow::open(ui::Form* main) {
 void UpdateWindow::prepare() {
     r_.packageUrl = config::updateBase() + std::string(kPackagePath);
     const std::string desktop = s_.desktop.desktopDirectory();
-    r_.savePath = desktop.empty() ? std::string() : savePathFor(desktop, r_.packageUrl);
+    r_.savePath = desktop.empty() ? std::string() : savePathFor(desktop);
 }
 
 void UpdateWindow::button1() {
@@ -80,6 +81,11 @@ void UpdateWindow::button1() {
         onStatus(n);
         return 0;
     };
+    // Checked on the download's worker before the rename, with copies of
+    // what it needs: a package is kept only when the maker signed it.
+    t.verify = [url = r_.packageUrl, get = hooks_.httpGet, &check = s_.signatures](const platform::Sha256& digest) {
+        return packageIsSigned(digest, url, get, check);
+    };
     r_.totalSize = 0;
     // Without a desktop folder there is nowhere to save the package.
     const bool started = !r_.savePath.empty() && s_.downloader.start(t);
@@ -103,8 +109,8 @@ void UpdateWindow::onStatus(const platform::DownloadNotice& n) {
         fail();
         return;
     }
-    // The transfer says it is whole; only a package of the announced size
-    // is offered. One that came without a size cannot be checked: it is not
+    // The transfer says it is whole and signed; only a package of the
+    // announced size is offered. One that came without a size cannot be checked: it is not
     // left lying on the desktop under the package's name.
     if (r_.totalSize <= 0 || s_.sizes.fileSize(r_.savePath) != r_.totalSize) {
         s_.files.remove(r_.savePath);

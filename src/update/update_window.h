@@ -1,6 +1,7 @@
 // The update window ("自动更新"): downloads the package to the desktop as
 // soon as it opens, shows progress, size, speed and remaining time, and
-// hands the whole package to the shell. Closing it ends the program.
+// hands the whole package to the shell once its signature verifies against
+// the maker's key (see update/signature.h). Closing it ends the program.
 //
 // Everything here runs on the user-interface thread; the downloader
 // delivers its notifications there too.
@@ -18,6 +19,7 @@
 #include "platform/filesize.h"
 #include "platform/process.h"
 #include "platform/shell.h"
+#include "platform/signature.h"
 #include "ui/form.h"
 #include "ui/windows.h"
 #include "update/record.h"
@@ -35,6 +37,8 @@ struct UpdateServices {
     platform::FileSizes& sizes;
     platform::Files& files;
     platform::Process& process;
+    // Holds the maker's public key; checks the package before it is kept.
+    const platform::SignatureCheck& signatures;
 };
 
 // What other subsystems lend the update.

@@ -186,11 +186,14 @@ TEST_F(WebStartupTest, WithoutNetworkNothingIsAnnouncedButTheFallback) {
     EXPECT_TRUE(main->visible(""));
 }
 
-TEST_F(WebStartupTest, AnIpServiceThatRanIntoTheDeadlineIsNotAskedAgain) {
+TEST_F(WebStartupTest, AnAddressPageThatRanIntoTheDeadlineStillSendsTheLocationRequest) {
     servePages("1.1", "0");
     t.http.pages[ip + "/ip2city.asp"] = {platform::FetchEnd::TimedOut, ""};
+    t.transport.reply = {platform::FetchEnd::Complete, "", ""};
     ui::Form* main = app.openMainWindow();
-    EXPECT_TRUE(t.transport.requests.empty());
+    ASSERT_EQ(t.transport.requests.size(), 1u) << "the service may well answer for an empty address";
+    EXPECT_EQ(t.transport.requests[0].path, "/ips.asp");
+    EXPECT_EQ(t.transport.requests[0].body, "ip=&action=2");
     EXPECT_EQ(main->text("标签1"), "");
     EXPECT_EQ(main->text("标签3"), "\r\n你的地理位置为：【】");
     EXPECT_TRUE(t.dialogs.shown.empty());

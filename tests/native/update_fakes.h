@@ -13,6 +13,7 @@
 #include "platform/downloader.h"
 #include "platform/filesize.h"
 #include "platform/process.h"
+#include "platform/signature.h"
 #include "update/update_window.h"
 
 // A downloader whose counters and notifications the test plays.
@@ -38,6 +39,15 @@ struct ScriptedDownloader : platform::Downloader {
     void notify(int kind, std::int64_t value, bool ok = false) {
         started.back().onStatus({kind, value, ok});
     }
+    // Ends the last task as the component does after a clean transfer of
+    // bytes whose hash is `digest`: its check decides, then the end notice.
+    void finish(std::int64_t bytes, const platform::Sha256& digest) {
+        const platform::DownloadTask& t = started.back();
+        const bool kept = !t.verify || t.verify(digest);
+        verified.push_back(kept);
+        notify(platform::kStatusEnd, bytes, kept);
+    }
+    std::vector<bool> verified;
 
 private:
     static std::int64_t take(std::deque<std::int64_t>& q) {
@@ -75,6 +85,17 @@ struct RecordingProcess : platform::Process {
     }
 };
 
+// A key that signs exactly one digest with exactly one signature.
+struct FakeSignatureCheck : platform::SignatureCheck {
+    platform::Sha256 digest{};
+    platform::P256Signature signature{};
+    mutable std::vector<platform::P256Signature> asked;
+    bool verify(const platform::Sha256& d, const platform::P256Signature& s) const override {
+        asked.push_back(s);
+        return d == digest && s == signature;
+    }
+};
+
 // Everything the update needs, wired together.
 struct UpdateDoubles {
     TestServices t;
@@ -83,6 +104,7 @@ struct UpdateDoubles {
     FakeClock clock;
     FakeSizes sizes;
     RecordingProcess process;
+    FakeSignatureCheck signatures;
     update::UpdateServices services{t.windows, t.dialogs, t.shell, downloader, desktop,
-                                    clock,     sizes,     t.files, process};
+                                    clock,     sizes,     t.files, process,    signatures};
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/pacing.h"
+#include "update/signature.h"
 #include "update/texts.h"
 
 using namespace update;
@@ -64,13 +65,13 @@ TEST(UpdateTexts, EveryLabelFormat) {
     EXPECT_EQ(elapsedText(0), "总耗时:0秒");
 }
 
-TEST(UpdateSavePath, PackageNameAppendedUnlessTheLastPieceHasADot) {
-    const std::string url = "http://upd.test/e/down/tarnel.zip";
-    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop\\", url), "C:\\Users\\a\\Desktop\\tarnel.zip");
-    EXPECT_EQ(savePathFor("C:\\Users\\a.b\\桌面\\", url), "C:\\Users\\a.b\\桌面\\tarnel.zip");
-    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop.old\\", url), "C:\\Users\\a\\Desktop.old\\");
-    EXPECT_EQ(savePathFor("C:\\", url), "C:\\tarnel.zip");
-    EXPECT_EQ(savePathFor("D:\\x\\", "http://h/p/other.exe"), "D:\\x\\other.exe");
+TEST(UpdateSavePath, AlwaysTheDesktopFolderFollowedByThePackageName) {
+    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop\\"), "C:\\Users\\a\\Desktop\\tarnel.zip");
+    EXPECT_EQ(savePathFor("C:\\Users\\a.b\\桌面\\"), "C:\\Users\\a.b\\桌面\\tarnel.zip");
+    // A desktop folder whose own name holds a "." is still a folder.
+    EXPECT_EQ(savePathFor("C:\\Users\\a\\Desktop.old\\"), "C:\\Users\\a\\Desktop.old\\tarnel.zip");
+    EXPECT_EQ(savePathFor("D:\\v1.2"), "D:\\v1.2\\tarnel.zip");
+    EXPECT_EQ(savePathFor("C:\\"), "C:\\tarnel.zip");
 }
 
 TEST(UpdateVersionText, UpToTheFirstZeroByteDecodedNotTrimmed) {
@@ -110,4 +111,33 @@ TEST(DownloadPacing, BlockSizeAndPauses) {
     EXPECT_EQ(platform::pauseMs(10000, 9999, 200), 0);
     EXPECT_EQ(platform::pauseMs(10000, 10000, 200), 800);
     EXPECT_EQ(platform::pauseMs(10000, 20000, 1200), 0);
+}
+
+TEST(UpdateSignatureText, Base64OfExactly64BytesWithBlanksAroundOnly) {
+    const std::string text = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==";
+    platform::P256Signature counting{};
+    for (int i = 0; i < 64; ++i) counting[i] = static_cast<std::uint8_t>(i);
+    ASSERT_TRUE(update::parseSignature(text));
+    EXPECT_EQ(*update::parseSignature(text), counting);
+    EXPECT_EQ(*update::parseSignature(" \t" + text + "\r\n"), counting);
+    platform::P256Signature ones;
+    ones.fill(0xFF);
+    EXPECT_EQ(*update::parseSignature(std::string(85, '/') + "w=="), ones);
+
+    EXPECT_FALSE(update::parseSignature(""));
+    EXPECT_FALSE(update::parseSignature(text.substr(0, 60))) << "truncated";
+    EXPECT_FALSE(update::parseSignature(text + "AAAA")) << "longer";
+    EXPECT_FALSE(update::parseSignature(text.substr(0, 86))) << "padding missing";
+    std::string bad = text;
+    bad[10] = '-';   // the URL-safe alphabet is not ours
+    EXPECT_FALSE(update::parseSignature(bad));
+    bad = text;
+    bad[85] = 'x';   // spare bits set: not the one text of these bytes
+    EXPECT_FALSE(update::parseSignature(bad));
+    bad = text;
+    bad.insert(40, "\n");
+    EXPECT_FALSE(update::parseSignature(bad)) << "breaks inside the text";
+    EXPECT_FALSE(update::parseSignature(std::string(text.data(), 44) + std::string(1, '\0') + text.substr(45)));
+    // A DER signature as openssl writes it is not the format either.
+    EXPECT_FALSE(update::parseSignature("MEUCIQDx" + std::string(80, 'A')));
 }

@@ -134,10 +134,10 @@ TEST_F(UpdateTest, OpeningStartsTheDownloadWithoutAClick) {
     EXPECT_EQ(w.timerPeriod("时钟"), 50);
 }
 
-TEST_F(UpdateTest, DesktopWhoseLastPieceHasADotIsTheSavePathItself) {
+TEST_F(UpdateTest, DesktopWhoseNameHasADotStillGetsThePackageName) {
     d.desktop.dir = "C:\\Users\\a\\Desktop.old\\";
     openWindow();
-    EXPECT_EQ(task().localFile, "C:\\Users\\a\\Desktop.old\\");
+    EXPECT_EQ(task().localFile, "C:\\Users\\a\\Desktop.old\\tarnel.zip");
 }
 
 TEST_F(UpdateTest, CountersAndTextsWhileDownloading) {
@@ -253,6 +253,62 @@ TEST_F(UpdateTest, NothingBrokenIsEverOpened) {
         EXPECT_TRUE(fresh.t.shell.opened.empty());
         EXPECT_EQ(cleaned, 0);
         EXPECT_EQ(fresh.t.files.exists(kSave), c.onDisk >= 0 && !c.removes);
+    }
+}
+
+TEST_F(UpdateTest, OnlyAPackageTheMakerSignedIsKeptAndOpened) {
+    const std::string signatureText =
+        "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==\n";
+    platform::Sha256 digest;
+    digest.fill(0x5A);
+    platform::Sha256 otherPackage = digest;
+    otherPackage[31] ^= 1;
+    struct Case {
+        const char* name;
+        std::string served;        // the .sig's text; "" = the fetch failed
+        platform::Sha256 digest;   // of the bytes that arrived
+        bool otherKey;             // the built-in key is not the one that signed
+        bool kept;
+    };
+    const Case cases[] = {
+        {"signed", signatureText, digest, false, true},
+        {"no signature", "", digest, false, false},
+        {"truncated signature", signatureText.substr(0, 50), digest, false, false},
+        {"signature of another package", signatureText, otherPackage, false, false},
+        {"signed with another key", signatureText, digest, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UpdateDoubles fresh;
+        fresh.signatures.digest = digest;
+        for (int i = 0; i < 64; ++i) fresh.signatures.signature[i] = static_cast<std::uint8_t>(c.otherKey ? 63 - i : i);
+        update::DownloadRecord rec;
+        std::vector<std::string> asked;
+        int cleaned = 0;
+        update::UpdateWindow uw(fresh.services, rec,
+                                {[&](std::string_view url) {
+                                     asked.emplace_back(url);
+                                     return c.served;
+                                 },
+                                 [&] { ++cleaned; }});
+        uw.open(nullptr);
+        ui::MemoryForm& w = *fresh.t.windows.find("update");
+        fresh.downloader.notify(platform::kStatusSize, 4096);
+        fresh.sizes.sizes[kSave] = 4096;
+        fresh.downloader.finish(4096, c.digest);
+        EXPECT_EQ(asked, std::vector<std::string>{"http://upd.test/base/e/down/tarnel.zip.sig"});
+        EXPECT_EQ(fresh.downloader.verified, std::vector<bool>{c.kept});
+        if (c.kept) {
+            EXPECT_EQ(w.text("按钮1"), "安装");
+            EXPECT_EQ(fresh.t.shell.opened, std::vector<std::string>{kSave});
+            EXPECT_EQ(cleaned, 1);
+        } else {
+            EXPECT_EQ(w.text("标签速度"), "更新失败!");
+            EXPECT_EQ(w.text("按钮1"), "下载更新");
+            EXPECT_FALSE(w.enabled("按钮1"));
+            EXPECT_TRUE(fresh.t.shell.opened.empty());
+            EXPECT_EQ(cleaned, 0);
+        }
     }
 }
 

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <stdexcept>
 #include <vector>
 
 #include "package_server.h"
@@ -156,4 +158,70 @@ TEST_F(DownloaderTest, StopMidwayRemovesThePartialFileAndSilencesTheTask) {
     runToEnd(task("/whole/4096/e/down/tarnel.zip"));
     ASSERT_FALSE(notices.empty());
     EXPECT_TRUE(notices.back().ok);
+}
+
+TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
+    // The old worker is left running (no stop wait) in the middle of a
+    // trickle; the next task writes the same file names at once. The old
+    // worker must not remove or replace anything of the new task's.
+    platform::DownloadTask slow = task("/trickle/1048576/4096/50/e/down/tarnel.zip");
+    slow.stopWaitMs = 0;
+    ASSERT_TRUE(downloader.start(slow));
+    ASSERT_TRUE(served::pumpUntil([&] { return downloader.downloadedBytes() > 0; }));
+    downloader.stop();
+    downloader.stop();   // a second stop is harmless
+    notices.clear();
+    runToEnd(task("/trickle/400000/40000/50/e/down/tarnel.zip"));
+    ASSERT_FALSE(notices.empty());
+    EXPECT_TRUE(notices.back().ok);
+    const std::string bytes = served::readFile(target);
+    EXPECT_EQ(bytes.size(), 400000u);
+    EXPECT_TRUE(served::matchesPattern(bytes));
+    EXPECT_FALSE(served::exists(target + ".part"));
+    downloader.stop();
+    downloader.stop();   // and after an ended task too
+}
+
+TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
+    // The check sees the SHA-256 of exactly the bytes written; when it says
+    // no, the older file stays and nothing is left of the new one.
+    platform::Sha256 seen{};
+    bool answer = false;
+    platform::DownloadTask t = task("/whole/70000/e/down/tarnel.zip");
+    t.verify = [&](const platform::Sha256& d) {
+        seen = d;
+        return answer;
+    };
+    {
+        std::ofstream old(win32::widen(target).c_str(), std::ios::binary);
+        old << "older package";
+    }
+    runToEnd(t);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_FALSE(notices.back().ok);
+    EXPECT_EQ(served::readFile(target), "older package");
+    EXPECT_FALSE(served::exists(target + ".part"));
+    // The first 70000 bytes of the pattern, hashed with python's hashlib.
+    const platform::Sha256 expected = {0x76, 0x01, 0xaa, 0xf4, 0x69, 0x0e, 0x17, 0x9d, 0x19, 0xc0, 0xdc,
+                                       0x8e, 0xc6, 0xba, 0x80, 0xe6, 0x3a, 0xf9, 0x6d, 0x3e, 0x59, 0x84,
+                                       0xe3, 0x9f, 0xb3, 0x8f, 0xf7, 0xd9, 0x2e, 0xd7, 0x68, 0x32};
+    EXPECT_EQ(seen, expected);
+
+    // A check that throws on the worker is a failed task, not the end of
+    // the process.
+    platform::DownloadTask throwing = t;
+    throwing.verify = [](const platform::Sha256&) -> bool { throw std::runtime_error("check failed"); };
+    notices.clear();
+    runToEnd(throwing);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_FALSE(notices.back().ok);
+    EXPECT_EQ(served::readFile(target), "older package");
+    EXPECT_FALSE(served::exists(target + ".part"));
+
+    answer = true;
+    notices.clear();
+    runToEnd(t);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_TRUE(notices.back().ok);
+    EXPECT_EQ(served::readFile(target).size(), 70000u);
 }

@@ -16,17 +16,32 @@
 
 namespace served {
 
-// "http://127.0.0.1:<port>", or "" when the server was not started.
-inline std::string base() {
+// The server's folder (ports, certificates) as a Windows path; "" when the
+// server was not started.
+inline std::string folder() {
     const char* dir = std::getenv("KORVAN_PACKAGE_SERVER");
     if (!dir || !*dir) return {};
     std::string path = dir;
     if (path[0] == '/') path = "Z:" + path;   // Wine's drive for the Unix root
-    std::ifstream in(path + "/port");
+    return path;
+}
+
+// "<scheme>://127.0.0.1:<port>" for the port in the folder's file `name`.
+inline std::string address(const char* scheme, const char* name) {
+    const std::string dir = folder();
+    if (dir.empty()) return {};
+    std::ifstream in(dir + "/" + name);
     std::string port;
     std::getline(in, port);
-    return port.empty() ? std::string() : "http://127.0.0.1:" + port;
+    return port.empty() ? std::string() : std::string(scheme) + "://127.0.0.1:" + port;
 }
+
+// "http://127.0.0.1:<port>", or "" when the server was not started.
+inline std::string base() { return address("http", "port"); }
+// The HTTPS server whose certificate is tls.crt in the folder.
+inline std::string tlsBase() { return address("https", "tls_port"); }
+// The HTTPS server whose certificate nobody trusts.
+inline std::string untrustedBase() { return address("https", "untrusted_port"); }
 
 inline unsigned char pattern(std::size_t i) {
     const std::size_t k = i % 65521;

@@ -7,9 +7,22 @@
 add_executable(standin tests/win/standin.cpp)
 set_target_properties(standin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 
+# The tests' own update key (tests/fixtures/update_test_key.pub.pem; the
+# package server signs with its private half). The tests hand it to the
+# signature check themselves, whatever key korvan.exe is built with.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/generated/test_update_key.h
+    COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/cmake/embed_key.py --default tests/fixtures/update_test_key.pub.pem
+            --name kTestUpdateKey --out ${CMAKE_BINARY_DIR}/generated/test_update_key.h
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/embed_key.py ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/update_test_key.pub.pem
+    VERBATIM)
+add_custom_target(test_update_key DEPENDS ${CMAKE_BINARY_DIR}/generated/test_update_key.h)
+
 function(korvan_win_test name)
     add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE korvan_core gtest gmock)
+    add_dependencies(${name} test_update_key)
+    target_include_directories(${name} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+    target_link_libraries(${name} PRIVATE korvan_core gtest gmock crypt32)
     target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/win)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     add_dependencies(${name} standin)

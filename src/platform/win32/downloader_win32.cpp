@@ -7,7 +7,9 @@
 #include <wininet.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -45,12 +47,94 @@ bool isHttpUrl(const std::wstring& url) {
            parts.dwHostNameLength > 0;
 }
 
+// Hashes the blocks of a transfer on a thread of its own while the next
+// ones are read, so the hash of a large package costs little beyond the
+// transfer where the two cores are free. At most kMaxPending bytes wait;
+// beyond that add() waits for the hash to catch up.
+class BackgroundHash {
+public:
+    // Throws when the thread cannot be started (the transfer then fails).
+    BackgroundHash() : thread_([this] { run(); }) {}
+    ~BackgroundHash() {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    BackgroundHash(const BackgroundHash&) = delete;
+    BackgroundHash& operator=(const BackgroundHash&) = delete;
+
+    // Hands over a copy of the block. False once the hash has failed.
+    bool add(const char* data, std::size_t size) {
+        std::vector<char> block;
+        {
+            std::unique_lock<std::mutex> l(m_);
+            cv_.wait(l, [&] { return pendingBytes_ < kMaxPending || failed_; });
+            if (failed_) return false;
+            if (!spare_.empty()) {
+                block = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        block.assign(data, data + size);
+        {
+            std::lock_guard<std::mutex> l(m_);
+            pendingBytes_ += size;
+            pending_.push_back(std::move(block));
+        }
+        cv_.notify_all();
+        return true;
+    }
+
+    // Waits for the blocks still pending; the digest of them all.
+    bool finish(platform::Sha256& out) {
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait(l, [&] { return pending_.empty() || failed_; });
+        if (failed_) return false;
+        return hash_.finish(out);
+    }
+
+private:
+    static constexpr std::size_t kMaxPending = 8u << 20;
+
+    void run() {
+        std::unique_lock<std::mutex> l(m_);
+        for (;;) {
+            cv_.wait(l, [&] { return !pending_.empty() || stop_; });
+            if (stop_) return;
+            std::vector<char>& block = pending_.front();
+            l.unlock();
+            const bool ok = hash_.add(block.data(), block.size());
+            l.lock();
+            pendingBytes_ -= block.size();
+            try {
+                if (spare_.size() < 2) spare_.push_back(std::move(block));
+            } catch (...) {
+            }
+            pending_.pop_front();
+            if (!ok) failed_ = true;
+            cv_.notify_all();
+        }
+    }
+
+    Sha256Hash hash_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::vector<char>> pending_;
+    std::vector<std::vector<char>> spare_;
+    std::size_t pendingBytes_ = 0;
+    bool failed_ = false, stop_ = false;
+    std::thread thread_;   // last: started once everything above exists
+};
+
 }  // namespace
 
 struct Win32Downloader::Job {
     unsigned id = 0;
     HWND window = nullptr;
-    platform::DownloadTask task;   // its callbacks are used on the UI thread only
+    platform::DownloadTask task;   // its callbacks are used on the UI thread only, but verify on the worker
     std::wstring url, finalPath, partPath, user, password;
     std::atomic<bool> cancel{false};
     std::atomic<bool> finished{false};
@@ -61,6 +145,16 @@ struct Win32Downloader::Job {
     std::mutex lock;
     HINTERNET request = nullptr;
     bool aborted = false;
+    // The temporary file and every use of the two file names happen under
+    // fileLock and only while the task is not cancelled; stop() cancels
+    // under it and closes the file. So once stop() has returned, this job's
+    // worker never creates, writes, renames or deletes anything again, and
+    // the next task's files are safe from it.
+    std::mutex fileLock;
+    UniqueHandle file;
+    // The end notice, made on the UI thread when the task starts, so the
+    // worker has nothing to allocate to report its end.
+    std::unique_ptr<Posted> endNotice;
 
     void post(std::unique_ptr<Posted> p) {
         if (cancel) return;
@@ -88,10 +182,58 @@ struct Win32Downloader::Job {
         }
     }
 
+    // Under fileLock, while not cancelled.
+    bool createPart() {
+        std::lock_guard<std::mutex> g(fileLock);
+        if (cancel) return false;
+        // FILE_SHARE_DELETE: the file can be removed while it is open. A
+        // leftover .part is removed and the file made new: CREATE_ALWAYS
+        // truncates (under Wine even a file it has just created), and on
+        // ext4 a truncated file is written out to disk when it is closed,
+        // which cost tens of milliseconds per 200 MiB before the rename.
+        auto create = [&](DWORD disposition) {
+            return UniqueHandle(CreateFileW(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+        };
+        DeleteFileW(partPath.c_str());
+        file = create(CREATE_NEW);
+        if (!file) file = create(CREATE_ALWAYS);
+        return static_cast<bool>(file);
+    }
+    bool writePart(const char* data, DWORD size) {
+        std::lock_guard<std::mutex> g(fileLock);
+        DWORD put = 0;
+        return !cancel && file && WriteFile(file.get(), data, size, &put, nullptr) && put == size;
+    }
+    bool closePart() {
+        std::lock_guard<std::mutex> g(fileLock);
+        return !cancel && file && CloseHandle(file.release());
+    }
+    bool renamePart() {
+        std::lock_guard<std::mutex> g(fileLock);
+        return !cancel && MoveFileExW(partPath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    // The worker's clean-up after a failure; after a stop there is nothing
+    // of ours left to remove, and the name may be the next task's.
+    void removePart() {
+        std::lock_guard<std::mutex> g(fileLock);
+        file.reset();
+        if (!cancel) DeleteFileW(partPath.c_str());
+    }
+    // stop(): from now on nothing of this task is delivered and its worker
+    // leaves the files alone. Idempotent.
+    void cancelAndClean() {
+        std::lock_guard<std::mutex> g(fileLock);
+        if (cancel) return;
+        cancel = true;
+        file.reset();
+        DeleteFileW(partPath.c_str());
+    }
+
     // The transfer; returns the bytes written and whether the package is
-    // whole under its final name.
+    // whole (and accepted by the task's check) under its final name.
     bool transfer(std::int64_t& written);
-    void run();
+    void run() noexcept;
 };
 
 bool Win32Downloader::Job::transfer(std::int64_t& written) {
@@ -166,19 +308,10 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
     }
     if (length >= 0) notify(platform::kStatusSize, length);
 
-    // FILE_SHARE_DELETE: stop() can remove the file while a blocked worker
-    // still holds it. A leftover .part is removed and the file made new:
-    // CREATE_ALWAYS truncates (under Wine even a file it has just created),
-    // and on ext4 a truncated file is written out to disk when it is closed,
-    // which cost tens of milliseconds per 200 MiB before the rename.
-    auto create = [&](DWORD disposition) {
-        return UniqueHandle(CreateFileW(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-    };
-    DeleteFileW(partPath.c_str());
-    UniqueHandle file = create(CREATE_NEW);
-    if (!file) file = create(CREATE_ALWAYS);
-    if (!file) return false;
+    if (!createPart()) return false;
+    // The hash runs beside the transfer only when the task checks it.
+    std::unique_ptr<BackgroundHash> hash;
+    if (task.verify) hash = std::make_unique<BackgroundHash>();
 
     // Each read costs a round of WinINet and socket calls whatever its size,
     // so when the size is ours the reads grow while the data keeps up, and
@@ -201,8 +334,8 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
         const auto readMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                                   readStart).count();
         block = platform::nextReadSize(block, got, readMs, least, most);
-        DWORD put = 0;
-        if (!WriteFile(file.get(), buffer.data(), got, &put, nullptr) || put != got) return false;
+        if (!writePart(buffer.data(), got)) return false;
+        if (hash && !hash->add(buffer.data(), got)) return false;
         written += got;
         downloaded += got;
         sinceQuery += got;
@@ -224,16 +357,25 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
             }
         }
     }
-    if (!CloseHandle(file.release())) return false;
+    if (!closePart()) return false;
     if (length >= 0 && written != length) {
         say("size differs from the announced length");
         return false;
     }
-    if (cancel) return false;
-    return MoveFileExW(partPath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    if (hash) {
+        platform::Sha256 digest{};
+        if (!hash->finish(digest) || !task.verify(digest)) {
+            say("the package's check refused it");
+            return false;
+        }
+    }
+    return renamePart();
 }
 
-void Win32Downloader::Job::run() {
+void Win32Downloader::Job::run() noexcept {
+    // Nothing leaves the worker: a failed allocation, a thread that cannot
+    // start, a check that throws, each is a failed transfer, and the end is
+    // reported and `finished` set whatever happened.
     std::int64_t written = 0;
     bool ok = false;
     try {
@@ -241,8 +383,15 @@ void Win32Downloader::Job::run() {
     } catch (...) {
         ok = false;
     }
-    if (!ok) DeleteFileW(partPath.c_str());
-    notify(platform::kStatusEnd, written, ok);
+    try {
+        if (!ok) removePart();
+    } catch (...) {
+    }
+    if (endNotice && !cancel) {
+        endNotice->job = id;
+        endNotice->notice = {platform::kStatusEnd, written, ok};
+        if (PostMessageW(window, kNotify, 0, reinterpret_cast<LPARAM>(endNotice.get()))) endNotice.release();
+    }
     finished = true;
 }
 
@@ -321,22 +470,23 @@ bool Win32Downloader::start(const platform::DownloadTask& task) {
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     reapWorker();
 
-    auto job = std::make_shared<Job>();
-    job->id = nextId_++;
-    job->window = window_;
-    job->task = task;
-    job->url = url;
-    job->finalPath = finalPath;
-    job->partPath = finalPath + L".part";
-    job->user = widen(task.user);
-    job->password = widen(task.password);
-    job->all = allBytes_;
     try {
+        auto job = std::make_shared<Job>();
+        job->id = nextId_++;
+        job->window = window_;
+        job->task = task;
+        job->url = url;
+        job->finalPath = finalPath;
+        job->partPath = finalPath + L".part";
+        job->user = widen(task.user);
+        job->password = widen(task.password);
+        job->all = allBytes_;
+        job->endNotice = std::make_unique<Posted>();
         worker_ = std::thread([job] { job->run(); });
+        job_ = std::move(job);
     } catch (...) {
-        return false;
+        return false;   // no memory or no thread: refused
     }
-    job_ = std::move(job);
     return true;
 }
 
@@ -349,9 +499,11 @@ std::int64_t Win32Downloader::takeAllBytes() { return allBytes_->exchange(0); }
 void Win32Downloader::stop() {
     std::shared_ptr<Job> job = job_;
     if (!job) return;
-    job->cancel = true;   // from now on nothing of this task is delivered
+    // Its partial file goes now, and its worker leaves the files alone.
+    job->cancelAndClean();
+    if (!worker_.joinable()) return;   // joined already, or left to end by itself
     if (job->finished) {
-        reapWorker();
+        worker_.join();
         return;
     }
     const DWORD wait = job->task.stopWaitMs;
@@ -369,8 +521,6 @@ void Win32Downloader::stop() {
         }
     }
     waitFinished(wait);
-    // Whatever the worker is doing, its partial file goes now.
-    DeleteFileW(job->partPath.c_str());
     if (job->finished) worker_.join();
     else worker_.detach();   // it holds its own share of the job and ends by itself
 }

@@ -1,10 +1,12 @@
 #include "platform/win32/http_win32.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/codec.h"
 #include "platform/win32/platform_win32.h"
@@ -20,34 +22,82 @@ constexpr wchar_t kGetAgent[] = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 
 
 std::wstring fromGbk(std::string_view gbk) { return widen(codec::gbkToUtf8(gbk)); }
 
+// The WinINet handles of one request, shared by its worker and its waiter.
+// The worker opens them; whichever side is done first closes them all, once
+// and last opened first (request, connection, internet handle): the waiter
+// when the deadline passes, the worker when it has its result. A handle is
+// never closed twice, so a value WinINet has since handed out again is
+// never touched.
+class Handles {
+public:
+    // Keeps a handle the worker has just opened. When the waiter has
+    // already closed the request, the handle is closed at once: nullptr.
+    HINTERNET keep(HINTERNET h) {
+        if (!h) return nullptr;
+        std::lock_guard<std::mutex> lock(m_);
+        if (closed_) {
+            InternetCloseHandle(h);
+            return nullptr;
+        }
+        open_.push_back(h);
+        return h;
+    }
+    // Closes every handle still open; later keep() calls close theirs.
+    void closeAll() {
+        std::lock_guard<std::mutex> lock(m_);
+        closed_ = true;
+        for (auto it = open_.rbegin(); it != open_.rend(); ++it) InternetCloseHandle(*it);
+        open_.clear();
+    }
+
+private:
+    std::mutex m_;
+    bool closed_ = false;
+    std::vector<HINTERNET> open_;
+};
+
 // One request on its worker. The worker fills `result` and sets `done`; the
-// waiter reads `result` only after `done`, or sets `abandoned` and leaves.
+// waiter reads `result` only after `done`, or gives the request up:
+// `abandoned` set and the handles closed, so the worker ends soon after.
 template <class Result>
 struct Job {
     UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<bool> abandoned{false};
+    Handles handles;
     std::mutex m;
     Result result{};
     Clock::time_point deadline;
+
+    void abandon() {
+        abandoned = true;
+        handles.closeAll();
+    }
 };
 
-template <class Result, class Work>
-std::shared_ptr<Job<Result>> launch(std::uint32_t deadlineMs, Work work) {
+// What a worker is handed: where to keep its handles, when to give up.
+struct Work {
+    Handles& handles;
+    Clock::time_point deadline;
+    const std::atomic<bool>& abandoned;
+};
+
+template <class Result, class Fn>
+std::shared_ptr<Job<Result>> launch(std::uint32_t deadlineMs, Fn work) {
     auto job = std::make_shared<Job<Result>>();
     job->deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
     if (!job->done) return job;   // never set: the waiter times out
     try {
         std::thread([job, work = std::move(work)]() mutable {
-            Result r{};
+            // Nothing leaves this thread: whatever fails, the request has
+            // its empty result, its handles are closed and the waiter is
+            // woken.
             try {
-                r = work(job->abandoned);
-            } catch (...) {
-                r = Result{};
-            }
-            {
+                Result r = work(Work{job->handles, job->deadline, job->abandoned});
                 std::lock_guard<std::mutex> lock(job->m);
                 job->result = std::move(r);
+            } catch (...) {
             }
+            job->handles.closeAll();
             SetEvent(job->done.get());
         }).detach();
     } catch (...) {
@@ -61,41 +111,60 @@ DWORD remainingMs(Clock::time_point deadline) {
     return left > 0 ? static_cast<DWORD>(left) : 0;
 }
 
-// WinINet's own time-outs as a second line: on platforms that honour them
-// the abandoned worker ends soon after the deadline too.
-void setTimeouts(HINTERNET h, std::uint32_t ms) {
-    DWORD v = ms;
+// WinINet's time-outs for what comes next on `h`: the time left to the
+// deadline. On Windows closing the handles at the deadline already ends a
+// blocked call; Wine's WinINet keeps a blocked read going after its handle
+// is closed, but not past the socket's time-out, so this bounds the worker
+// of an abandoned request there too.
+void limitTo(HINTERNET h, Clock::time_point deadline) {
+    DWORD v = std::max<DWORD>(remainingMs(deadline), 1);
     InternetSetOptionW(h, INTERNET_OPTION_CONNECT_TIMEOUT, &v, sizeof v);
     InternetSetOptionW(h, INTERNET_OPTION_SEND_TIMEOUT, &v, sizeof v);
     InternetSetOptionW(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &v, sizeof v);
 }
 
-platform::Fetched fetch(const std::wstring& url, std::uint32_t deadlineMs, const std::atomic<bool>& abandoned) {
+enum class BodyEnd { Whole, Broken, GivenUp };
+
+// Reads the body into `body`, cut at kMaxBodyBytes. Each wait for data is
+// bounded by the time left: a server that trickles a byte now and then
+// cannot keep the worker past the deadline. Reads take what has arrived
+// (up to 16 KiB) instead of waiting for a full buffer.
+BodyEnd readBody(HINTERNET req, const Work& w, std::string& body) {
+    char buf[16384];
+    for (;;) {
+        if (w.abandoned || Clock::now() >= w.deadline) return BodyEnd::GivenUp;
+        DWORD left = std::max<DWORD>(remainingMs(w.deadline), 1);
+        InternetSetOptionW(req, INTERNET_OPTION_RECEIVE_TIMEOUT, &left, sizeof left);
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(req, &available, 0, 0))
+            return w.abandoned || Clock::now() >= w.deadline ? BodyEnd::GivenUp : BodyEnd::Broken;
+        if (available == 0) return BodyEnd::Whole;
+        DWORD n = 0;
+        if (!InternetReadFile(req, buf, std::min<DWORD>(available, sizeof buf), &n)) return BodyEnd::Broken;
+        if (n == 0) return BodyEnd::Whole;
+        const size_t room = platform::kMaxBodyBytes - body.size();
+        body.append(buf, std::min<size_t>(n, room));
+        if (body.size() == platform::kMaxBodyBytes) return BodyEnd::Whole;   // cut here
+    }
+}
+
+platform::Fetched fetch(const std::wstring& url, const Work& w) {
     platform::Fetched out;
-    InetHandle net(InternetOpenW(kGetAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    HINTERNET net = w.handles.keep(InternetOpenW(kGetAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!net) return out;
-    setTimeouts(net.get(), deadlineMs);
+    limitTo(net, w.deadline);
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                         INTERNET_FLAG_NO_UI;
-    InetHandle req(InternetOpenUrlW(net.get(), url.c_str(), nullptr, 0, flags, 0));
-    if (!req || abandoned) return out;
+    HINTERNET req = w.handles.keep(InternetOpenUrlW(net, url.c_str(), nullptr, 0, flags, 0));
+    if (!req || w.abandoned) return out;
 
     DWORD status = 0, size = sizeof status;
-    if (!HttpQueryInfoW(req.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+    if (!HttpQueryInfoW(req, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
         status < 200 || status > 299)
         return out;
 
     std::string body;
-    char buf[16384];
-    for (;;) {
-        if (abandoned) return out;
-        DWORD n = 0;
-        if (!InternetReadFile(req.get(), buf, sizeof buf, &n)) return out;
-        if (n == 0) break;
-        const size_t room = platform::kMaxBodyBytes - body.size();
-        body.append(buf, std::min<size_t>(n, room));
-        if (body.size() == platform::kMaxBodyBytes) break;   // cut here
-    }
+    if (readBody(req, w, body) != BodyEnd::Whole) return out;
     out.end = FetchEnd::Complete;
     out.body = std::move(body);
     return out;
@@ -104,11 +173,12 @@ platform::Fetched fetch(const std::wstring& url, std::uint32_t deadlineMs, const
 class Win32PendingGet final : public platform::PendingGet {
 public:
     explicit Win32PendingGet(std::shared_ptr<Job<platform::Fetched>> job) : m_job(std::move(job)) {}
-    ~Win32PendingGet() override { m_job->abandoned = true; }
+    // A request nobody takes any more is given up at once.
+    ~Win32PendingGet() override { m_job->abandon(); }
 
     platform::Fetched take() override {
         if (WaitForSingleObject(m_job->done.get(), remainingMs(m_job->deadline)) != WAIT_OBJECT_0) {
-            m_job->abandoned = true;
+            m_job->abandon();
             return {FetchEnd::TimedOut, {}};
         }
         std::lock_guard<std::mutex> lock(m_job->m);
@@ -126,44 +196,40 @@ struct Request {
     int port = 80;
 };
 
-platform::HttpReply exchangeNow(const Request& r, std::uint32_t deadlineMs, const std::atomic<bool>& abandoned) {
+platform::HttpReply exchangeNow(const Request& r, const Work& w) {
     platform::HttpReply out;
-    InetHandle net(r.proxy.empty() ? InternetOpenW(r.agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
-                                   : InternetOpenW(r.agent.c_str(), INTERNET_OPEN_TYPE_PROXY, r.proxy.c_str(), nullptr, 0));
+    HINTERNET net = w.handles.keep(
+        r.proxy.empty() ? InternetOpenW(r.agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
+                        : InternetOpenW(r.agent.c_str(), INTERNET_OPEN_TYPE_PROXY, r.proxy.c_str(), nullptr, 0));
     if (!net) return out;
-    setTimeouts(net.get(), deadlineMs);
-    InetHandle conn(InternetConnectW(net.get(), r.host.c_str(), static_cast<INTERNET_PORT>(r.port), L"", L"",
-                                     INTERNET_SERVICE_HTTP, 0, 0));
+    limitTo(net, w.deadline);
+    HINTERNET conn = w.handles.keep(InternetConnectW(net, r.host.c_str(), static_cast<INTERNET_PORT>(r.port), L"",
+                                                     L"", INTERNET_SERVICE_HTTP, 0, 0));
     if (!conn) return out;
-    InetHandle req(HttpOpenRequestW(conn.get(), r.method.c_str(), r.path.c_str(), L"HTTP/1.1", nullptr, nullptr,
-                                    INTERNET_FLAG_RELOAD, 0));
+    HINTERNET req = w.handles.keep(HttpOpenRequestW(conn, r.method.c_str(), r.path.c_str(), L"HTTP/1.1", nullptr,
+                                                    nullptr, INTERNET_FLAG_RELOAD, 0));
     if (!req) return out;
+    limitTo(req, w.deadline);
     // A request that cannot be sent (no connection) is a failure like a
     // handle that cannot be opened.
-    if (!HttpSendRequestW(req.get(), r.headers.c_str(), static_cast<DWORD>(r.headers.size()),
+    if (!HttpSendRequestW(req, r.headers.c_str(), static_cast<DWORD>(r.headers.size()),
                           r.body.empty() ? nullptr : const_cast<char*>(r.body.data()), static_cast<DWORD>(r.body.size())))
         return out;
 
-    // A transfer that breaks keeps what arrived. The reads need not be
-    // small: the waiting UI thread processes its messages meanwhile.
-    char buf[16384];
-    for (;;) {
-        if (abandoned) return out;
-        DWORD n = 0;
-        if (!InternetReadFile(req.get(), buf, sizeof buf, &n) || n == 0) break;
-        const size_t room = platform::kMaxBodyBytes - out.body.size();
-        out.body.append(buf, std::min<size_t>(n, room));
-        if (out.body.size() == platform::kMaxBodyBytes) break;
-    }
+    // A transfer that breaks keeps what arrived. The reads need not be 512
+    // bytes: they run on this worker while the waiting UI thread processes
+    // its messages the whole time, so their size changes nothing the user
+    // sees.
+    if (readBody(req, w, out.body) == BodyEnd::GivenUp) return out;
 
     // The raw header block is read into 1024 characters; a longer block is
     // not read at all, and HTTP类 then stores no cookie for that response.
     wchar_t raw[1024];
     DWORD size = sizeof raw;
-    if (HttpQueryInfoW(req.get(), HTTP_QUERY_RAW_HEADERS_CRLF, raw, &size, nullptr))
+    if (HttpQueryInfoW(req, HTTP_QUERY_RAW_HEADERS_CRLF, raw, &size, nullptr))
         out.rawHeaders = codec::utf8ToGbk(narrow(std::wstring_view(raw, size / sizeof(wchar_t))));
     out.end = FetchEnd::Complete;
-    return out;   // request, connection, internet handle closed in that order
+    return out;   // request, connection, internet handle closed in that order by the launcher
 }
 
 bool quitPending() {
@@ -175,9 +241,7 @@ bool quitPending() {
 
 std::unique_ptr<platform::PendingGet> Win32HttpGet::start(std::string_view url) {
     const std::uint32_t deadline = m_deadlineMs;
-    auto job = launch<platform::Fetched>(deadline, [u = widen(url), deadline](const std::atomic<bool>& abandoned) {
-        return fetch(u, deadline, abandoned);
-    });
+    auto job = launch<platform::Fetched>(deadline, [u = widen(url)](const Work& w) { return fetch(u, w); });
     return std::make_unique<Win32PendingGet>(std::move(job));
 }
 
@@ -192,8 +256,7 @@ platform::HttpReply Win32HttpTransport::exchange(const platform::HttpExchange& x
     r.body = std::string(x.body);
     r.port = x.port;
     const std::uint32_t deadline = m_deadlineMs;
-    auto job = launch<platform::HttpReply>(
-        deadline, [r = std::move(r), deadline](const std::atomic<bool>& abandoned) { return exchangeNow(r, deadline, abandoned); });
+    auto job = launch<platform::HttpReply>(deadline, [r = std::move(r)](const Work& w) { return exchangeNow(r, w); });
 
     // Wait with the window messages flowing, as long as no quit is pending.
     HANDLE done = job->done.get();
@@ -206,7 +269,7 @@ platform::HttpReply Win32HttpTransport::exchange(const platform::HttpExchange& x
             letMessagesThrough();
             continue;
         }
-        job->abandoned = true;
+        job->abandon();
         return {FetchEnd::TimedOut, {}, {}};
     }
     std::lock_guard<std::mutex> lock(job->m);

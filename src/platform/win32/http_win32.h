@@ -1,8 +1,11 @@
 // WinINet behind the HTTP interfaces. Each request runs on a worker thread
 // of its own with its own handles; the caller waits at most until the
-// deadline and then abandons the worker, which stops at its next read (or
-// when WinINet gives up) and closes its handles itself. Workers only
-// produce data: no window is touched from them.
+// deadline and then gives the request up: it closes the request's handles
+// (which ends a blocked WinINet call on Windows) and every wait of the
+// worker is bounded by the same deadline (for Wine, whose blocked reads
+// outlive their handles), so the worker ends soon after the deadline
+// whatever the server does. Workers only produce data: no window is touched
+// from them, and no exception leaves them.
 #pragma once
 
 #include <windows.h>
@@ -31,9 +34,10 @@ private:
 };
 
 // The transport of HTTP类: InternetOpen / InternetConnect / HttpOpenRequest
-// (always reload) / HttpSendRequest, the body in 512-byte reads, the raw
-// headers from a 1024-character buffer. While it waits, `pump` processes
-// the UI thread's messages (the plain PeekMessage loop when empty).
+// (always reload) / HttpSendRequest, the body read on the worker in pieces
+// of up to 16 KiB, the raw headers from a 1024-character buffer. While it
+// waits, `pump` processes the UI thread's messages the whole time (the
+// plain PeekMessage loop when empty), not only between reads.
 class Win32HttpTransport final : public platform::HttpTransport {
 public:
     explicit Win32HttpTransport(std::function<void()> pump = {},

@@ -17,6 +17,7 @@
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/update_win32.h"
+#include "update_key.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
 #include "shell/app.h"
@@ -47,13 +48,16 @@ int run() {
     services.devices = &devices;
     win32::Win32Skin skinLibrary;
     shell::SkinFiles skin{skinLibrary, files, system};
+    // The maker's public key, built in (see cmake/embed_key.py). Declared
+    // before the downloader: a worker it leaves behind may still check.
+    win32::Win32SignatureCheck signatures(keys::kUpdateKey);
     win32::Win32Downloader downloader;
     win32::Win32Desktop desktop;
     win32::Win32Clock clock;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
     update::UpdateServices updateServices{windows, dialogs,   shellOpen, downloader, desktop,
-                                          clock,   fileSizes, files,     process};
+                                          clock,   fileSizes, files,     process,    signatures};
     // The FTP client lives as long as the program: its connection closes
     // after the last window.
     win32::Win32Ftp ftpConnection;

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -16,6 +18,7 @@
 #include "platform/downloader.h"
 #include "platform/filesize.h"
 #include "platform/process.h"
+#include "platform/signature.h"
 
 namespace win32 {
 
@@ -24,9 +27,11 @@ namespace win32 {
 // arrive as posted messages whose payload the UI thread then owns. The
 // worker reads fixed blocks with InternetReadFile (system proxy, cache
 // bypassed, only status 200 accepted), writes "<file>.part" and renames it
-// to the file once the byte count matches the announced length; it checks
-// the cancel flag before every block and pauses for the rate limit in
-// slices of at most 100 ms. No window is touched from the worker.
+// to the file once the byte count matches the announced length and the
+// task's check accepted the SHA-256 of the bytes (hashed on a second
+// thread while the transfer goes on); it checks the cancel flag before
+// every block and pauses for the rate limit in slices of at most 100 ms.
+// No window is touched from the worker, and no exception leaves it.
 class Win32Downloader final : public platform::Downloader {
 public:
     Win32Downloader();
@@ -52,6 +57,34 @@ private:
     std::thread worker_;
     unsigned nextId_ = 1;
     std::shared_ptr<std::atomic<std::int64_t>> allBytes_;
+};
+
+// The check of a package's signature with CNG: ECDSA P-256 against the
+// public key given (X then Y, 32 bytes each), which the caller builds in.
+// verify() imports the key each time and may run on any thread.
+class Win32SignatureCheck final : public platform::SignatureCheck {
+public:
+    explicit Win32SignatureCheck(const std::array<std::uint8_t, 64>& publicKey);
+    bool verify(const platform::Sha256& digest, const platform::P256Signature& signature) const override;
+
+private:
+    std::array<std::uint8_t, 64> key_;
+};
+
+// SHA-256 with CNG, fed piece by piece. Any failure makes add() and
+// finish() false from then on. One thread at a time.
+class Sha256Hash {
+public:
+    Sha256Hash();
+    ~Sha256Hash();
+    Sha256Hash(const Sha256Hash&) = delete;
+    Sha256Hash& operator=(const Sha256Hash&) = delete;
+    bool add(const void* data, std::size_t size);
+    bool finish(platform::Sha256& out);   // once
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // SHGetFolderPathW(CSIDL_DESKTOPDIRECTORY) with a trailing backslash.
