@@ -5,10 +5,8 @@
 // that comes into view, straight into the window's DC (no paint message, no
 // off-screen copy). A paint (exposure) draws the strip whole.
 //
-//   idle_reference [title]
+//   idle_reference   (its title: "idle reference")
 #include <windows.h>
-
-#include <string>
 
 namespace {
 
@@ -64,8 +62,7 @@ LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR cmd, int) {
-    std::wstring title = cmd && *cmd ? cmd : L"idle reference";
+int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof ncm;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
@@ -81,7 +78,7 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR cmd, int) {
     wc.hbrBackground = nullptr;   // WM_PAINT fills
     wc.lpszClassName = L"IdleReference";
     RegisterClassW(&wc);
-    HWND h = CreateWindowW(L"IdleReference", title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+    HWND h = CreateWindowW(L"IdleReference", L"idle reference", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                            CW_USEDEFAULT, CW_USEDEFAULT, 563, 543, nullptr, nullptr, inst, nullptr);
     HDC dc = GetDC(h);
     HGDIOBJ old = SelectObject(dc, g_font);

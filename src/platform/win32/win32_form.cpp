@@ -152,7 +152,15 @@ struct Win32Form::UnitRec {
         HFONT font = nullptr;
         std::vector<size_t> bytes;   // offset in the caption of each chunk, then its size
         std::vector<int> x;          // where each chunk starts, physical pixels, then the end
+        // The chunks last drawn, widened and measured: a tick draws where the
+        // one before drew.
+        size_t first = 0, end = 0;
+        std::wstring wide;
+        std::vector<int> ends;       // extent after each character of `wide`
     } index;
+    // Canvases: the background colour of the last whole paint, used when a
+    // slide paints the columns it uncovers (kDefaultColour: not known yet).
+    Colour face = ui::kDefaultColour;
 };
 
 Win32Form::Win32Form(Win32Windows& owner, const ui::Layout& layout) : owner_(owner), layout_(layout) { build(); }
@@ -600,15 +608,21 @@ void Win32Form::moveDrawn(UnitRec& u, const ui::Rect& old) {
     }
     if (IsRectEmpty(&band)) return;   // wholly outside the strip
     // The pixels to move must be the current ones.
-    if (GetUpdateRect(canvas, nullptr, FALSE)) UpdateWindow(canvas);
-    ScrollWindowEx(canvas, dx, 0, &band, &band, nullptr, nullptr, SW_INVALIDATE);
+    // (A paint due comes before a tick: the screen is current here.)
+    // Straight into the canvas's DC, with no paint message: what the scroll
+    // uncovers is drawn at once.
+    HDC dc = GetDC(canvas);
+    HRGN uncovered = CreateRectRgn(0, 0, 0, 0);
+    ScrollDC(dc, dx, 0, &band, &band, uncovered, nullptr);
+    RECT box;
+    if (GetRgnBox(uncovered, &box) != NULLREGION) paintCanvas(*u.parent, dc, box);
     // Scaled to another DPI the clipping right edge may move a pixel more or
     // less than the text.
     const int edgeA = std::min(from.right + dx, to.right), edgeB = std::max(from.right + dx, to.right);
-    if (edgeA < edgeB) {
-        RECT edge{edgeA, to.top, edgeB, to.bottom};
-        if (IntersectRect(&seen, &edge, &client)) InvalidateRect(canvas, &seen, FALSE);
-    }
+    RECT edge{edgeA, to.top, edgeB, to.bottom};
+    if (edgeA < edgeB && IntersectRect(&seen, &edge, &client)) paintCanvas(*u.parent, dc, seen);
+    DeleteObject(uncovered);
+    ReleaseDC(canvas, dc);
 }
 
 void Win32Form::drawCaption(UnitRec& u, HDC dc, const RECT& r, const RECT& clip) {
@@ -640,6 +654,7 @@ void Win32Form::drawCaption(UnitRec& u, HDC dc, const RECT& r, const RECT& clip)
         }
         idx.bytes.push_back(text.size());
         idx.x.push_back(x);
+        idx.wide.clear();
     }
     // Text-relative span to draw; chunks [c, e) cover it.
     const int a = clip.left - r.left, b = clip.right - r.left;
@@ -649,12 +664,17 @@ void Win32Form::drawCaption(UnitRec& u, HDC dc, const RECT& r, const RECT& clip)
     if (c) --c;
     size_t e = static_cast<size_t>(std::lower_bound(xs + static_cast<long>(c) + 1, idx.x.end(), b) - xs);
     e = std::min(e, idx.x.size() - 1);
-    const std::wstring w =
-        widen(std::string_view(text).substr(idx.bytes[c], idx.bytes[e] - idx.bytes[c]));
+    if (idx.wide.empty() || idx.first != c || idx.end != e) {
+        idx.first = c;
+        idx.end = e;
+        idx.wide = widen(std::string_view(text).substr(idx.bytes[c], idx.bytes[e] - idx.bytes[c]));
+        idx.ends.assign(idx.wide.size(), 0);
+        SIZE sz{};
+        GetTextExtentExPointW(dc, idx.wide.c_str(), static_cast<int>(idx.wide.size()), 0, nullptr, idx.ends.data(), &sz);
+    }
+    const std::wstring& w = idx.wide;
+    const std::vector<int>& ends = idx.ends;
     if (w.empty()) return;
-    std::vector<int> ends(w.size());
-    SIZE sz{};
-    GetTextExtentExPointW(dc, w.c_str(), static_cast<int>(w.size()), 0, nullptr, ends.data(), &sz);
     const int base = idx.x[c];
     // The first character that reaches into the span, and one before it for
     // a glyph that overhangs; the last that starts before its end, and one
@@ -670,22 +690,36 @@ void Win32Form::drawCaption(UnitRec& u, HDC dc, const RECT& r, const RECT& clip)
     ExtTextOutW(dc, x0, r.top, ETO_CLIPPED, &clip, w.c_str() + first, static_cast<UINT>(last - first), nullptr);
 }
 
-void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area) {
-    // Into an off-screen bitmap of the area, then one copy to the screen.
+void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area, bool whole) {
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return;
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
-    HGDIOBJ oldBmp = SelectObject(mem, bmp);
-    SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
+    // A few columns (a tick's) are drawn straight on; more go into an
+    // off-screen bitmap of the area first, then in one copy to the screen.
+    const bool buffered = w > scale(4);
+    HDC mem = dc;
+    HBITMAP bmp = nullptr;
+    HGDIOBJ oldBmp = nullptr;
+    if (buffered) {
+        mem = CreateCompatibleDC(dc);
+        bmp = CreateCompatibleBitmap(dc, w, h);
+        oldBmp = SelectObject(mem, bmp);
+        SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
+    }
+    const int saved = buffered ? 0 : SaveDC(mem);
     HBRUSH face = canvas.bg == ui::kDefaultColour ? nullptr : brushFor(canvas.bg);
-    if (!face) {
+    if (!face && (whole || canvas.face == ui::kDefaultColour)) {
         // The window's own label background (skinned or not), as a label
-        // standing where the canvas stands would get it.
+        // standing where the canvas stands would get it. Kept as a colour
+        // for the slides: whoever changes it repaints the window.
         face = reinterpret_cast<HBRUSH>(SendMessageW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(mem),
                                                      reinterpret_cast<LPARAM>(canvas.hwnd)));
-        if (!face) face = GetSysColorBrush(COLOR_BTNFACE);
+        LOGBRUSH lb{};
+        canvas.face = face && GetObjectW(face, sizeof lb, &lb) && lb.lbStyle == BS_SOLID ? lb.lbColor
+                                                                                          : ui::kDefaultColour;
+    } else if (!face) {
+        face = brushFor(canvas.face);
     }
+    if (!face) face = GetSysColorBrush(COLOR_BTNFACE);
     FillRect(mem, &area, face);
     SetBkMode(mem, TRANSPARENT);
     for (auto& up : units_) {
@@ -695,11 +729,15 @@ void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area) {
                scale(u.rect.top + u.rect.height)};
         RECT clip;
         if (!IntersectRect(&clip, &r, &area)) continue;
-        if (u.bg != ui::kDefaultColour) FillRect(mem, &r, brushFor(u.bg));
+        if (u.bg != ui::kDefaultColour) FillRect(mem, &clip, brushFor(u.bg));
         HGDIOBJ oldFont = SelectObject(mem, u.fontSet ? fontFor(u.font) : defaultFont_);
         SetTextColor(mem, u.fg == ui::kDefaultColour ? GetSysColor(COLOR_WINDOWTEXT) : toColorRef(u.fg));
         drawCaption(u, mem, r, clip);
         SelectObject(mem, oldFont);
+    }
+    if (!buffered) {
+        RestoreDC(mem, saved);
+        return;
     }
     SetViewportOrgEx(mem, 0, 0, nullptr);
     BitBlt(dc, area.left, area.top, w, h, mem, 0, 0, SRCCOPY);
@@ -1496,7 +1534,7 @@ LRESULT CALLBACK Win32Form::panelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (!u || u->unit->kind != Kind::Canvas) return DefWindowProcW(h, msg, wp, lp);
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(h, &ps);
-        self->paintCanvas(*u, dc, ps.rcPaint);
+        self->paintCanvas(*u, dc, ps.rcPaint, true);
         EndPaint(h, &ps);
         return 0;
     }

@@ -115,7 +115,9 @@ private:
     // A drawn label moved from `old`: a sideways slide scrolls the pixels
     // already on the canvas and leaves only the uncovered columns to paint.
     void moveDrawn(UnitRec& u, const ui::Rect& old);
-    void paintCanvas(UnitRec& canvas, HDC dc, const RECT& area);
+    // Paints `area` of a canvas; `whole`: a paint message's (asks the window
+    // for the background afresh), else a slide's uncovered columns.
+    void paintCanvas(UnitRec& canvas, HDC dc, const RECT& area, bool whole = false);
     // Draws the part of a drawn label's caption inside `clip` (r: the label).
     void drawCaption(UnitRec& u, HDC dc, const RECT& r, const RECT& clip);
     // Stops the timers flagged kRestsUnseen while the window is minimised or
