@@ -486,6 +486,13 @@ TEST_F(MainWindowTest, TickerRestsWhileNobodyCanSeeItAndComesBackWhereItWouldBe)
     rest([&] { ShowWindow(form->hwnd(), SW_MINIMIZE); }, [&] { ShowWindow(form->hwnd(), SW_RESTORE); });
     // Hidden, as while the update window is up.
     rest([&] { form->setVisible("", false); }, [&] { form->setVisible("", true); });
+    // The strip as a whole repaint draws it.
+    form->setTimerPeriod("时钟1", 0);
+    UpdateWindow(unit("画板1"));
+    const std::vector<DWORD> shown = strip(unit("画板1"));
+    InvalidateRect(unit("画板1"), nullptr, FALSE);
+    UpdateWindow(unit("画板1"));
+    EXPECT_EQ(strip(unit("画板1")), shown);
     RemoveWindowSubclass(unit("画板1"), PaintLog::proc, 7);
 }
 

@@ -607,10 +607,10 @@ void Win32Form::moveDrawn(UnitRec& u, const ui::Rect& old) {
         return;
     }
     if (IsRectEmpty(&band)) return;   // wholly outside the strip
-    // The pixels to move must be the current ones.
-    // (A paint due comes before a tick: the screen is current here.)
-    // Straight into the canvas's DC, with no paint message: what the scroll
-    // uncovers is drawn at once.
+    // The pixels to move are the current ones: a paint that is due comes
+    // before a timer's tick (and a catch-up tick paints first). Straight into
+    // the canvas's DC, with no paint message: what the scroll uncovers is
+    // drawn at once.
     HDC dc = GetDC(canvas);
     HRGN uncovered = CreateRectRgn(0, 0, 0, 0);
     ScrollDC(dc, dx, 0, &band, &band, uncovered, nullptr);
@@ -1265,6 +1265,9 @@ void Win32Form::catchUp(UINT_PTR timerId) {
     const ULONGLONG missed = (now - u->lastTick) / static_cast<ULONGLONG>(u->period);
     if (!missed) return;
     u->lastTick += missed * static_cast<ULONGLONG>(u->period);
+    // The window has just come back and waits for its paint; paint it first,
+    // so what the tick moves on the screen is what is meant to be there.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     ui::EventArgs a{u->name, Event::Tick};
     a.code = static_cast<int>(std::min<ULONGLONG>(missed, INT_MAX));
     fire(u->name, Event::Tick, a);
