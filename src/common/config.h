@@ -13,7 +13,8 @@ inline constexpr std::string_view kVersion = "1.1";
 inline constexpr std::string_view kProductName = "Korvan网络小工具";
 inline constexpr std::string_view kMakerName = "Korvan工作室";
 inline constexpr std::string_view kMakerAddress = "http://www.korvan.example";
-inline constexpr std::string_view kMakerEmail = "support@korvan.example";
+// The feedback address: the about window's link shows it and mails to it.
+inline constexpr std::string_view kMakerEmail = "kf@korvan.example";
 
 // Main window title: product, version, then the maker's address in brackets.
 std::string mainTitle();

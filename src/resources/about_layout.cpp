@@ -1,4 +1,5 @@
 // The about window and the splash window.
+#include "common/config.h"
 #include "resources/layouts.h"
 
 namespace layouts {
@@ -22,6 +23,11 @@ constexpr std::string_view kAboutText =
     "\r\n"
     "\r\n"
     "【Korvan工作室出品】     官方网站：";
+
+// The links are literals so the table stays constant data; they are the
+// maker's feedback and web addresses.
+static_assert(config::kMakerEmail == "kf@korvan.example");
+static_assert(config::kMakerAddress == "http://www.korvan.example");
 
 constexpr Unit kAboutUnits[] = {
     {"分组框1", Kind::GroupBox, "", 8, 8, 368, 256},

@@ -41,7 +41,7 @@ constexpr Unit kUnits[] = {
     // Command tools and the FTP login.
     {"分组框1", Kind::GroupBox, "", 8, 5, 304, 172},
     {"标签5", Kind::Label, "分组框1", 32, 8, 119, 24, "请输入您的域名或IP："},
-    {"编辑框1", Kind::Edit, "分组框1", 152, 11, 120, 20, kHostHint, 0, kRed, kDefaultColour, kSongti},
+    {"编辑框1", Kind::Edit, "分组框1", 152, 11, 120, 20, kHostHint, kLineBorder, kRed, kDefaultColour, kSongti},
     {"按钮1", Kind::Button, "分组框1", 8, 35, 65, 24, "执行Ping"},
     {"按钮2", Kind::Button, "分组框1", 79, 35, 65, 24, "路由跟踪"},
     {"按钮6", Kind::Button, "分组框1", 151, 35, 65, 24, "远程连接"},
@@ -106,7 +106,9 @@ constexpr Unit kUnits[] = {
     {"标签19", Kind::Label, "", 8, 470, 72, 22, "【最新公告】"},
     {"画板1", Kind::Canvas, "", 77, 470, 471, 22},
     {"标签11", Kind::Label, "画板1", 0, 3, 0, 16},
-    {"时钟1", Kind::Timer, ""},
+    // The ticker's clock: nobody sees the strip while the window is minimised
+    // or hidden, so it rests then and catches up when the window is back.
+    {"时钟1", Kind::Timer, "", 0, 0, 0, 0, "", kRestsUnseen},
 
     // Domain whois panel, right of the start-up width.
     {"分组框6", Kind::GroupBox, "", 556, 5, 342, 488},

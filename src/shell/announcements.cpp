@@ -1,5 +1,8 @@
 #include "shell/announcements.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "common/config.h"
 #include "common/gbktext.h"
 #include "platform/codec.h"
@@ -22,6 +25,21 @@ int tickerWidth(float unit, std::string_view caption) {
 int nextTickerLeft(int left, int width, int stripWidth) {
     if (left + width == 0) left = stripWidth;
     return left - 1;
+}
+
+int advanceTickerLeft(int left, int width, int stripWidth, long long ticks) {
+    // Once the text has gone round, the left edge runs from stripWidth - 1
+    // down to -width and starts again: a cycle of stripWidth + width ticks.
+    const auto onCycle = [&] { return left <= stripWidth - 1 && left >= -width; };
+    while (ticks > 0 && !onCycle()) {
+        if (left < -width) return static_cast<int>(std::max<long long>(left - ticks, INT_MIN));   // never wraps
+        left = nextTickerLeft(left, width, stripWidth);
+        --ticks;
+    }
+    if (ticks <= 0) return left;
+    const long long cycle = static_cast<long long>(stripWidth) + width;
+    const long long step = (static_cast<long long>(stripWidth) - 1 - left + ticks) % cycle;
+    return static_cast<int>(stripWidth - 1 - step);
 }
 
 Notice noticeFor(std::string_view version, std::string_view noticeSwitch) {
@@ -49,9 +67,11 @@ void setUpTicker(ui::Form& main, const std::function<std::string()>& fetchAgain)
     main.setRect("标签11", r);
     main.setTextColour("标签11", kTickerColour);
 
-    main.on("时钟1", ui::Event::Tick, [&main](ui::EventArgs&) {
+    // One pixel a tick; a tick after the clock rested counts every period
+    // that went by.
+    main.on("时钟1", ui::Event::Tick, [&main](ui::EventArgs& e) {
         ui::Rect now = main.rect("标签11");
-        now.left = nextTickerLeft(now.left, now.width, main.rect("画板1").width);
+        now.left = advanceTickerLeft(now.left, now.width, main.rect("画板1").width, std::max(e.code, 1));
         main.setRect("标签11", now);
     });
     main.setTimerPeriod("时钟1", kTickerPeriodMs);

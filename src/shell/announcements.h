@@ -37,6 +37,10 @@ int tickerWidth(float unit, std::string_view captionUtf8);
 // The label's left edge after one tick: back to the strip's width once the
 // text has wholly left the strip, then one pixel to the left.
 int nextTickerLeft(int left, int width, int stripWidth);
+// The left edge after `ticks` ticks, the same as that many nextTickerLeft
+// steps but without walking them: after a long rest (the clock stops while
+// nobody can see the strip) the text is where it would have been.
+int advanceTickerLeft(int left, int width, int stripWidth, long long ticks);
 
 enum class Notice { None, NewVersion, StartupText };
 // What start-up shows for the version text and the notice switch. A version

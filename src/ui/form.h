@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/layout.h"
@@ -51,7 +52,8 @@ enum class Event {
 struct EventArgs {
     std::string_view unit;
     Event event;
-    int code = 0;        // Char: the character code (UTF-16 unit)
+    int code = 0;        // Char: the character code (UTF-16 unit); Tick: the periods
+                         // elapsed, 1 unless the timer rested (see kRestsUnseen)
     int index = -1;      // LabelEdited, Selected: item index
     std::string text;    // LabelEdited: the new title; Paste: the text
     bool accept = true;  // see Event
@@ -60,6 +62,21 @@ struct EventArgs {
 using Handler = std::function<void(EventArgs&)>;
 
 enum class ScrollBars { None, Horizontal, Vertical, Both };
+
+// A unit's font as a form hands it out and takes it in: the face name is
+// the value's own, so it stays valid whatever the form does afterwards.
+struct Font {
+    std::string face;   // empty = the window's default face
+    int height = 0;     // character height, 96-DPI pixels (0 = default size)
+    bool bold = false;
+    bool underline = false;
+
+    Font() = default;
+    Font(std::string f, int h, bool b = false, bool u = false) : face(std::move(f)), height(h), bold(b), underline(u) {}
+    // From a layout table's font.
+    Font(const FontSpec& s) : face(s.face), height(s.height), bold(s.bold), underline(s.underline) {}
+    bool operator==(const Font&) const = default;
+};
 
 // One column of a list view.
 struct Column {
@@ -108,8 +125,8 @@ public:
     // ignore it.
     virtual void setRedraw(std::string_view unit, bool on) {}
 
-    virtual FontSpec font(std::string_view unit) const = 0;
-    virtual void setFont(std::string_view unit, const FontSpec& font) = 0;
+    virtual Font font(std::string_view unit) const = 0;
+    virtual void setFont(std::string_view unit, const Font& font) = 0;
     // Extent of a text drawn in the unit's font.
     virtual Size measureText(std::string_view unit, std::string_view text) const = 0;
     virtual void setTextColour(std::string_view unit, Colour c) = 0;

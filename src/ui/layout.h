@@ -49,6 +49,9 @@ enum Flag : std::uint32_t {
     kNoBorder   = 1u << 10,  // edit: no border
     kCentre     = 1u << 11,  // label: centred text
     kBehind     = 1u << 12,  // drawn behind the units that overlap it (a frame)
+    kLineBorder = 1u << 13,  // edit: a single-line (flat) border instead of the sunken edge
+    kRestsUnseen = 1u << 14, // timer: rests while its window is minimised or hidden; the
+                             // first tick after it counts the periods that went by
 };
 
 // A colour as 0x00BBGGRR (the Windows COLORREF layout); kDefaultColour

@@ -160,12 +160,12 @@ void MemoryForm::setColumns(std::string_view unit, const std::vector<Column>& co
     if (State* s = find(unit)) s->columns = columns;
 }
 
-FontSpec MemoryForm::font(std::string_view unit) const {
+Font MemoryForm::font(std::string_view unit) const {
     const State* s = find(unit);
-    return s ? s->font : FontSpec{};
+    return s ? s->font : Font{};
 }
 
-void MemoryForm::setFont(std::string_view unit, const FontSpec& font) {
+void MemoryForm::setFont(std::string_view unit, const Font& font) {
     if (State* s = find(unit)) s->font = font;
 }
 

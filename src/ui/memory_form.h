@@ -43,8 +43,8 @@ public:
     void setSelection(std::string_view unit, int index) override;
     void setColumns(std::string_view unit, const std::vector<Column>& columns) override;
 
-    FontSpec font(std::string_view unit) const override;
-    void setFont(std::string_view unit, const FontSpec& font) override;
+    Font font(std::string_view unit) const override;
+    void setFont(std::string_view unit, const Font& font) override;
     Size measureText(std::string_view unit, std::string_view text) const override;
     void setTextColour(std::string_view unit, Colour c) override;
     Colour textColour(std::string_view unit) const override;
@@ -109,7 +109,7 @@ private:
         std::vector<Item> items;
         std::vector<Column> columns;
         int selection = -1;
-        FontSpec font;
+        Font font;
         Colour textColour = kDefaultColour, backColour = kDefaultColour;
         ScrollBars bars = ScrollBars::None;
         int timer = 0;

@@ -32,6 +32,33 @@ TEST(Ticker, MovesLeftAndReentersOnePixelInsideTheStrip) {
     EXPECT_EQ(shell::nextTickerLeft(0, 0, 471), 470);
 }
 
+TEST(Ticker, ATickAfterARestLandsWhereEverySingleTickWouldHave) {
+    // The clock rests while nobody can see the strip; its first tick after
+    // counts the periods that went by.
+    for (int width : {0, 1, 120, 900})
+        for (int start : {471, 470, 0, -width, 300, -width - 5})
+            for (long long n : {0LL, 1LL, 2LL, 470LL, 471LL + width, 5LL * (471 + width) + 17, 2000LL}) {
+                int walked = start;
+                for (long long i = 0; i < n; ++i) walked = shell::nextTickerLeft(walked, width, 471);
+                EXPECT_EQ(shell::advanceTickerLeft(start, width, 471, n), walked)
+                    << "width " << width << " from " << start << " after " << n;
+            }
+    // A day minimised: 4,320,000 periods of 20 ms.
+    int walked = 471;
+    for (long long i = 0; i < 4'320'000; ++i) walked = shell::nextTickerLeft(walked, 120, 471);
+    EXPECT_EQ(shell::advanceTickerLeft(471, 120, 471, 4'320'000), walked);
+
+    // Through the clock's handler: the tick's count is the periods elapsed.
+    ui::MemoryForm main(layouts::mainWindow());
+    main.setFont("标签1", ui::FontSpec{"宋体", 12});
+    main.setText("标签11", "x");
+    shell::setUpTicker(main, [] { return std::string("十个中文字符的公告啊"); });
+    main.fire("时钟1", ui::Event::Tick, 500);
+    EXPECT_EQ(main.rect("标签11").left, shell::advanceTickerLeft(471, 120, 471, 500));
+    main.fire("时钟1", ui::Event::Tick);
+    EXPECT_EQ(main.rect("标签11").left, shell::advanceTickerLeft(471, 120, 471, 501)) << "a plain tick is one";
+}
+
 TEST(Ticker, SetUpSizesPlacesColoursAndStartsTheClock) {
     ui::MemoryForm main(layouts::mainWindow());
     main.setFont("标签1", ui::FontSpec{"宋体", 12});

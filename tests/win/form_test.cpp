@@ -1,14 +1,18 @@
 // The main window built from its layout as real Win32 controls, driven with
 // window messages: classes, places, captions, the launchers against a
-// stand-in cmd.exe / mstsc.exe, the host box's filter, the menu and its
-// accelerators, the splash, and the whole start-up and close.
+// stand-in cmd.exe / mstsc.exe, the host box's filter and border, the menu
+// and its accelerators, the ticker's painting and its rest while unseen, the
+// focus kept across activations, the splash, and the whole start-up and close.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <thread>
+#include <type_traits>
+#include <vector>
 
 #include "platform/win32/http_win32.h"
 #include "platform/win32/platform_win32.h"
@@ -17,6 +21,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
+#include "shell/announcements.h"
 #include "shell/app.h"
 #include "tools/launchers.h"
 
@@ -383,4 +388,169 @@ TEST(Startup, MainWindowOpensAt563x543AndTheLastCloseEndsTheLoop) {
     PostMessageW(main->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(windows.run(), 0);
     EXPECT_EQ(windows.liveWindows(), 0u);
+}
+
+namespace {
+
+// The paint messages the ticker's canvas gets.
+struct PaintLog {
+    int paints = 0;
+    static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+        if (msg == WM_PAINT) {
+            auto* log = reinterpret_cast<PaintLog*>(data);
+            if (GetUpdateRect(h, nullptr, FALSE)) ++log->paints;
+        }
+        return DefSubclassProc(h, msg, wp, lp);
+    }
+};
+
+// The canvas's pixels as they are on the screen.
+std::vector<DWORD> strip(HWND canvas) {
+    RECT r;
+    GetClientRect(canvas, &r);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HDC dc = GetDC(canvas);
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<DWORD> out(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + r.right * r.bottom);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bmp);
+    ReleaseDC(canvas, dc);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, TickerMovesThePixelsItDrewAndDrawsOnlyTheColumnItUncovers) {
+    // An announcement of a megabyte and more: a tick costs what a short one does.
+    std::string text;
+    while (text.size() < (1u << 20)) text += "最新公告：服务器维护通知 Server maintenance tonight. ";
+    form->setText("标签11", "x");
+    shell::setUpTicker(*form, [&] { return text; });
+    form->setVisible("", true);
+    HWND canvas = unit("画板1");
+    PaintLog log;
+    SetWindowSubclass(canvas, PaintLog::proc, 7, reinterpret_cast<DWORD_PTR>(&log));
+    // Let the text come in well into the strip, then watch ten ticks.
+    ASSERT_TRUE(pumpUntil(windows, [&] { return form->rect("标签11").left < 300; }));
+    log = {};
+    const int from = form->rect("标签11").left;
+    ASSERT_TRUE(pumpUntil(windows, [&] { return form->rect("标签11").left <= from - 10; }));
+    EXPECT_EQ(log.paints, 0) << "a tick draws the column it uncovers itself; nothing else waits for a paint";
+
+    // What the slides left on the screen is what a whole repaint draws.
+    form->setTimerPeriod("时钟1", 0);
+    UpdateWindow(canvas);
+    const std::vector<DWORD> slid = strip(canvas);
+    InvalidateRect(canvas, nullptr, FALSE);
+    UpdateWindow(canvas);
+    EXPECT_EQ(strip(canvas), slid);
+    RemoveWindowSubclass(canvas, PaintLog::proc, 7);
+}
+
+TEST_F(MainWindowTest, TickerRestsWhileNobodyCanSeeItAndComesBackWhereItWouldBe) {
+    form->setText("标签11", "x");
+    shell::setUpTicker(*form, [] { return std::string("十个中文字符的公告啊"); });
+    const int width = form->rect("标签11").width, stripWidth = form->rect("画板1").width;
+    int ticks = 0;
+    form->on("时钟1", ui::Event::Tick, [&](ui::EventArgs&) { ++ticks; });
+    PaintLog log;
+    SetWindowSubclass(unit("画板1"), PaintLog::proc, 7, reinterpret_cast<DWORD_PTR>(&log));
+    form->setVisible("", true);
+    ASSERT_TRUE(pumpUntil(windows, [&] { return ticks >= 3; }));
+
+    // How far the text went between two places: the ticks that lead there.
+    auto ticksBetween = [&](int a, int b) {
+        for (long long n = 0; n < 20000; ++n)
+            if (shell::advanceTickerLeft(a, width, stripWidth, n) == b) return n;
+        return -1LL;
+    };
+    auto rest = [&](auto hide, auto show) {
+        hide();
+        const int ticksAtRest = ticks, paintsAtRest = log.paints, left = form->rect("标签11").left;
+        const ULONGLONG restedAt = GetTickCount64();
+        pumpUntil(windows, [] { return false; }, 500);
+        EXPECT_EQ(ticks, ticksAtRest) << "no tick while unseen";
+        EXPECT_EQ(log.paints, paintsAtRest) << "no paint while unseen";
+        EXPECT_EQ(form->rect("标签11").left, left);
+        show();
+        const ULONGLONG back = GetTickCount64();
+        EXPECT_TRUE(pumpUntil(windows, [&] { return ticks > ticksAtRest; }));
+        const long long went = ticksBetween(left, form->rect("标签11").left);
+        const long long upTo = static_cast<long long>((GetTickCount64() - restedAt) / 20);
+        // Every period of the rest counted, not more than the time allows.
+        EXPECT_GE(went, static_cast<long long>((back - restedAt) / 20) - 1);
+        EXPECT_LE(went, upTo + 1);
+    };
+    rest([&] { ShowWindow(form->hwnd(), SW_MINIMIZE); }, [&] { ShowWindow(form->hwnd(), SW_RESTORE); });
+    // Hidden, as while the update window is up.
+    rest([&] { form->setVisible("", false); }, [&] { form->setVisible("", true); });
+    // The strip as a whole repaint draws it.
+    form->setTimerPeriod("时钟1", 0);
+    UpdateWindow(unit("画板1"));
+    const std::vector<DWORD> shown = strip(unit("画板1"));
+    InvalidateRect(unit("画板1"), nullptr, FALSE);
+    UpdateWindow(unit("画板1"));
+    EXPECT_EQ(strip(unit("画板1")), shown);
+    RemoveWindowSubclass(unit("画板1"), PaintLog::proc, 7);
+}
+
+TEST_F(MainWindowTest, FocusComesBackToTheControlThatHadItAndTheFontIsOwned) {
+    // Start-up moves the focus to 编辑框3 while the window is still hidden,
+    // then a task-modal notice comes and goes before the window shows.
+    form->focus("编辑框3");
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        if (HWND box = FindWindowW(L"#32770", L"系统提示")) {
+            KillTimer(nullptr, id);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+    });
+    MessageBoxW(nullptr, L"今晚维护", L"系统提示", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+    form->setVisible("", true);
+    EXPECT_TRUE(pumpUntil(windows, [&] { return form->hasFocus("编辑框3"); }, 3000));
+
+    // Another window takes the activation and gives it back.
+    auto* other = static_cast<win32::Win32Form*>(windows.create(layouts::about()));
+    other->setVisible("", true);
+    EXPECT_TRUE(pumpUntil(windows, [&] { return GetActiveWindow() == other->hwnd(); }, 3000));
+    EXPECT_FALSE(form->hasFocus("编辑框3"));
+    SetForegroundWindow(form->hwnd());
+    SetActiveWindow(form->hwnd());
+    EXPECT_TRUE(pumpUntil(windows, [&] { return form->hasFocus("编辑框3"); }, 3000));
+    DestroyWindow(other->hwnd());
+
+    // A font handed out is the caller's own value.
+    static_assert(std::is_same_v<decltype(form->font("")), ui::Font>);
+    static_assert(std::is_same_v<decltype(ui::Font::face), std::string>);
+    const ui::Font plain = form->font("标签2");
+    EXPECT_FALSE(plain.face.empty());
+    form->setFont("画板1", plain);
+    form->setFont("标签2", ui::Font{"宋体", 12});
+    EXPECT_EQ(form->font("画板1"), plain);
+    EXPECT_EQ(form->font("标签2"), (ui::Font{"宋体", 12}));
+}
+
+TEST_F(MainWindowTest, HostBoxHasASingleLineBorder) {
+    // The edit control takes WS_BORDER over and draws the line itself, in
+    // its client area: no sunken edge around it.
+    HWND box = unit("编辑框1");
+    EXPECT_FALSE(GetWindowLongW(box, GWL_EXSTYLE) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE));
+    RECT w, c;
+    GetWindowRect(box, &w);
+    GetClientRect(box, &c);
+    EXPECT_EQ(c.right, w.right - w.left);
+    form->setVisible("", true);
+    UpdateWindow(box);
+    HDC dc = GetDC(box);
+    const COLORREF edge = GetPixel(dc, 0, c.bottom / 2), inside = GetPixel(dc, 3, c.bottom / 2);
+    ReleaseDC(box, dc);
+    EXPECT_EQ(edge, GetSysColor(COLOR_WINDOWFRAME)) << "a line round the box";
+    EXPECT_NE(edge, inside);
+    EXPECT_TRUE(GetWindowLongW(unit("地址编辑框"), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << "the other boxes keep theirs";
 }

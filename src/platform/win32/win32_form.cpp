@@ -8,6 +8,8 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/win32/wide.h"
@@ -23,6 +25,11 @@ constexpr wchar_t kPictureClass[] = L"KorvanPicture";
 constexpr int kDropListExtra = 200;   // height of a drop list's opened list
 constexpr UINT kFirstMenuId = 1000;
 constexpr int kDefaultFontHeight = 11;   // the layouts' text size, 96-DPI pixels
+// Posted to a window whose resting timers start again: their first tick
+// counts the periods that went by meanwhile.
+constexpr UINT kTimerCatchUp = WM_APP + 0x201;
+// Characters per entry of a drawn label's position index.
+constexpr size_t kIndexChunk = 64;
 
 using ui::Colour;
 using ui::Event;
@@ -111,12 +118,14 @@ struct Win32Form::UnitRec {
     bool enabled = true;
     bool checked = false;        // menu items
     bool fontSet = false;
-    ui::FontSpec font;
+    ui::Font font;
     Colour fg = ui::kDefaultColour;
     Colour bg = ui::kDefaultColour;
     ui::ScrollBars bars = ui::ScrollBars::None;
     int period = 0;              // timers
     UINT_PTR timerId = 0;
+    ULONGLONG lastTick = 0;      // timers: when the last tick was due
+    bool resting = false;        // timers flagged kRestsUnseen: stopped while the window is unseen
     UINT menuId = 0;             // menu items
     HMENU menu = nullptr;        // menu: its popup; menu item: the popup it is in
     std::string caption;         // menu captions
@@ -135,6 +144,23 @@ struct Win32Form::UnitRec {
     bool countStale = false;
     int rangeMin = 0, rangeMax = 100;
     bool drawn = false;          // a label painted by its canvas; caption holds its text
+    // Drawn labels: where every kIndexChunk-th character of the caption
+    // starts, so that a paint finds the few characters it has to draw in a
+    // caption of megabytes without measuring the rest. Built at the first
+    // paint after the caption or the font changed.
+    struct TextIndex {
+        HFONT font = nullptr;
+        std::vector<size_t> bytes;   // offset in the caption of each chunk, then its size
+        std::vector<int> x;          // where each chunk starts, physical pixels, then the end
+        // The chunks last drawn, widened and measured: a tick draws where the
+        // one before drew.
+        size_t first = 0, end = 0;
+        std::wstring wide;
+        std::vector<int> ends;       // extent after each character of `wide`
+    } index;
+    // Canvases: the background colour of the last whole paint, used when a
+    // slide paints the columns it uncovers (kDefaultColour: not known yet).
+    Colour face = ui::kDefaultColour;
 };
 
 Win32Form::Win32Form(Win32Windows& owner, const ui::Layout& layout) : owner_(owner), layout_(layout) { build(); }
@@ -327,7 +353,7 @@ void Win32Form::createUnit(UnitRec& u) {
         cls = WC_STATICW;
         style |= SS_NOPREFIX | SS_NOTIFY | SS_LEFT;
         if (u.fg == ui::kDefaultColour) u.fg = ui::rgb(0, 0, 255);
-        if (!u.fontSet) u.font = ui::FontSpec{};
+        if (!u.fontSet) u.font = ui::Font{};
         u.font.underline = true;
         u.fontSet = true;
         break;
@@ -340,6 +366,7 @@ void Win32Form::createUnit(UnitRec& u) {
         if (d.flags & ui::kReadOnly) style |= ES_READONLY;
         if (d.flags & ui::kVScroll) style |= WS_VSCROLL;
         if (d.flags & ui::kSunken) ex |= WS_EX_STATICEDGE;
+        else if (d.flags & ui::kLineBorder) style |= WS_BORDER;
         else if (!(d.flags & ui::kNoBorder)) ex |= WS_EX_CLIENTEDGE;
         break;
     case Kind::Button:
@@ -481,8 +508,8 @@ void Win32Form::buildMenu() {
     if (!accels.empty()) accel_ = CreateAcceleratorTableW(accels.data(), static_cast<int>(accels.size()));
 }
 
-HFONT Win32Form::fontFor(const ui::FontSpec& spec) {
-    std::string key = std::string(spec.face) + (spec.bold ? "|b" : "") + (spec.underline ? "|u" : "");
+HFONT Win32Form::fontFor(const ui::Font& spec) {
+    std::string key = spec.face + (spec.bold ? "|b" : "") + (spec.underline ? "|u" : "");
     int height = spec.height > 0 ? spec.height : kDefaultFontHeight;
     if (key.empty() && height == kDefaultFontHeight) return defaultFont_;
     auto it = fonts_.find({key, height});
@@ -512,7 +539,10 @@ HBRUSH Win32Form::brushFor(Colour c) {
 }
 
 void Win32Form::applyFont(UnitRec& u) {
-    if (u.drawn) invalidateDrawn(u, u.rect);
+    if (u.drawn) {
+        u.index = {};
+        invalidateDrawn(u, u.rect);
+    }
     if (!u.hwnd) return;
     HFONT f = u.fontSet ? fontFor(u.font) : defaultFont_;
     SendMessageW(u.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
@@ -547,22 +577,149 @@ void Win32Form::invalidateDrawn(const UnitRec& u, const ui::Rect& a) {
     InvalidateRect(u.parent->hwnd, &r, FALSE);
 }
 
-void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area) {
-    // Into an off-screen bitmap of the area, then one copy to the screen.
+void Win32Form::moveDrawn(UnitRec& u, const ui::Rect& old) {
+    HWND canvas = u.parent ? u.parent->hwnd : nullptr;
+    if (!canvas || !IsWindowVisible(canvas)) return;   // painted whole when it shows
+    auto physical = [this](const ui::Rect& a) {
+        return RECT{scale(a.left), scale(a.top), scale(a.left + a.width), scale(a.top + a.height)};
+    };
+    RECT client, from = physical(old), to = physical(u.rect), band, seen;
+    GetClientRect(canvas, &client);
+    UnionRect(&band, &from, &to);
+    IntersectRect(&band, &band, &client);
+    const int dx = to.left - from.left;
+
+    // A label that only slides sideways (the ticker) moves the pixels already
+    // drawn; only the columns it uncovers are painted again. The canvas is one
+    // colour, so the moved background is still right.
+    bool slide = u.visible && !u.caption.empty() && dx != 0 && std::abs(dx) < client.right && old.top == u.rect.top &&
+                 old.height == u.rect.height && old.width == u.rect.width;
+    for (auto& other : units_) {
+        if (!slide) break;
+        const UnitRec& o = *other;
+        if (&o == &u || !o.drawn || o.parent != u.parent || !o.visible) continue;
+        RECT orect = physical(o.rect), both;
+        if (IntersectRect(&both, &orect, &band)) slide = false;   // it would move along
+    }
+    if (!slide) {
+        if (IntersectRect(&seen, &from, &client)) InvalidateRect(canvas, &seen, FALSE);
+        if (IntersectRect(&seen, &to, &client)) InvalidateRect(canvas, &seen, FALSE);
+        return;
+    }
+    if (IsRectEmpty(&band)) return;   // wholly outside the strip
+    // The pixels to move are the current ones: a paint that is due comes
+    // before a timer's tick (and a catch-up tick paints first). Straight into
+    // the canvas's DC, with no paint message: what the scroll uncovers is
+    // drawn at once.
+    HDC dc = GetDC(canvas);
+    HRGN uncovered = CreateRectRgn(0, 0, 0, 0);
+    ScrollDC(dc, dx, 0, &band, &band, uncovered, nullptr);
+    RECT box;
+    if (GetRgnBox(uncovered, &box) != NULLREGION) paintCanvas(*u.parent, dc, box);
+    // Scaled to another DPI the clipping right edge may move a pixel more or
+    // less than the text.
+    const int edgeA = std::min(from.right + dx, to.right), edgeB = std::max(from.right + dx, to.right);
+    RECT edge{edgeA, to.top, edgeB, to.bottom};
+    if (edgeA < edgeB && IntersectRect(&seen, &edge, &client)) paintCanvas(*u.parent, dc, seen);
+    DeleteObject(uncovered);
+    ReleaseDC(canvas, dc);
+}
+
+void Win32Form::drawCaption(UnitRec& u, HDC dc, const RECT& r, const RECT& clip) {
+    // Only the characters that fall into `clip` are widened, measured and
+    // drawn: the caption may be megabytes long.
+    UnitRec::TextIndex& idx = u.index;
+    const HFONT font = static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
+    const std::string& text = u.caption;
+    if (idx.font != font || idx.bytes.empty()) {
+        idx.font = font;
+        idx.bytes.clear();
+        idx.x.clear();
+        size_t pos = 0;
+        int x = 0;
+        while (pos < text.size()) {
+            size_t end = pos;
+            for (size_t n = 0; n < kIndexChunk && end < text.size(); ++n) {
+                const auto c = static_cast<unsigned char>(text[end]);
+                end += c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+            }
+            end = std::min(end, text.size());
+            idx.bytes.push_back(pos);
+            idx.x.push_back(x);
+            const std::wstring w = widen(std::string_view(text).substr(pos, end - pos));
+            SIZE sz{};
+            GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &sz);
+            x += sz.cx;
+            pos = end;
+        }
+        idx.bytes.push_back(text.size());
+        idx.x.push_back(x);
+        idx.wide.clear();
+    }
+    // Text-relative span to draw; chunks [c, e) cover it.
+    const int a = clip.left - r.left, b = clip.right - r.left;
+    if (b <= 0 || a >= idx.x.back()) return;
+    const auto xs = idx.x.begin();
+    size_t c = static_cast<size_t>(std::upper_bound(xs, idx.x.end() - 1, a) - xs);
+    if (c) --c;
+    size_t e = static_cast<size_t>(std::lower_bound(xs + static_cast<long>(c) + 1, idx.x.end(), b) - xs);
+    e = std::min(e, idx.x.size() - 1);
+    if (idx.wide.empty() || idx.first != c || idx.end != e) {
+        idx.first = c;
+        idx.end = e;
+        idx.wide = widen(std::string_view(text).substr(idx.bytes[c], idx.bytes[e] - idx.bytes[c]));
+        idx.ends.assign(idx.wide.size(), 0);
+        SIZE sz{};
+        GetTextExtentExPointW(dc, idx.wide.c_str(), static_cast<int>(idx.wide.size()), 0, nullptr, idx.ends.data(), &sz);
+    }
+    const std::wstring& w = idx.wide;
+    const std::vector<int>& ends = idx.ends;
+    if (w.empty()) return;
+    const int base = idx.x[c];
+    // The first character that reaches into the span, and one before it for
+    // a glyph that overhangs; the last that starts before its end, and one
+    // after it.
+    size_t first = static_cast<size_t>(std::upper_bound(ends.begin(), ends.end(), a - base) - ends.begin());
+    if (first) --first;
+    if (first && IS_LOW_SURROGATE(w[first])) --first;
+    size_t last = static_cast<size_t>(std::lower_bound(ends.begin(), ends.end(), b - base) - ends.begin()) + 2;
+    last = std::min(last, w.size());
+    if (last < w.size() && IS_LOW_SURROGATE(w[last])) ++last;
+    if (first >= last) return;
+    const int x0 = r.left + base + (first ? ends[first - 1] : 0);
+    ExtTextOutW(dc, x0, r.top, ETO_CLIPPED, &clip, w.c_str() + first, static_cast<UINT>(last - first), nullptr);
+}
+
+void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area, bool whole) {
     const int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return;
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
-    HGDIOBJ oldBmp = SelectObject(mem, bmp);
-    SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
+    // A few columns (a tick's) are drawn straight on; more go into an
+    // off-screen bitmap of the area first, then in one copy to the screen.
+    const bool buffered = w > scale(4);
+    HDC mem = dc;
+    HBITMAP bmp = nullptr;
+    HGDIOBJ oldBmp = nullptr;
+    if (buffered) {
+        mem = CreateCompatibleDC(dc);
+        bmp = CreateCompatibleBitmap(dc, w, h);
+        oldBmp = SelectObject(mem, bmp);
+        SetViewportOrgEx(mem, -area.left, -area.top, nullptr);
+    }
+    const int saved = buffered ? 0 : SaveDC(mem);
     HBRUSH face = canvas.bg == ui::kDefaultColour ? nullptr : brushFor(canvas.bg);
-    if (!face) {
+    if (!face && (whole || canvas.face == ui::kDefaultColour)) {
         // The window's own label background (skinned or not), as a label
-        // standing where the canvas stands would get it.
+        // standing where the canvas stands would get it. Kept as a colour
+        // for the slides: whoever changes it repaints the window.
         face = reinterpret_cast<HBRUSH>(SendMessageW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(mem),
                                                      reinterpret_cast<LPARAM>(canvas.hwnd)));
-        if (!face) face = GetSysColorBrush(COLOR_BTNFACE);
+        LOGBRUSH lb{};
+        canvas.face = face && GetObjectW(face, sizeof lb, &lb) && lb.lbStyle == BS_SOLID ? lb.lbColor
+                                                                                          : ui::kDefaultColour;
+    } else if (!face) {
+        face = brushFor(canvas.face);
     }
+    if (!face) face = GetSysColorBrush(COLOR_BTNFACE);
     FillRect(mem, &area, face);
     SetBkMode(mem, TRANSPARENT);
     for (auto& up : units_) {
@@ -572,12 +729,15 @@ void Win32Form::paintCanvas(UnitRec& canvas, HDC dc, const RECT& area) {
                scale(u.rect.top + u.rect.height)};
         RECT clip;
         if (!IntersectRect(&clip, &r, &area)) continue;
-        if (u.bg != ui::kDefaultColour) FillRect(mem, &r, brushFor(u.bg));
+        if (u.bg != ui::kDefaultColour) FillRect(mem, &clip, brushFor(u.bg));
         HGDIOBJ oldFont = SelectObject(mem, u.fontSet ? fontFor(u.font) : defaultFont_);
         SetTextColor(mem, u.fg == ui::kDefaultColour ? GetSysColor(COLOR_WINDOWTEXT) : toColorRef(u.fg));
-        std::wstring text = widen(u.caption);
-        DrawTextW(mem, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE);
+        drawCaption(u, mem, r, clip);
         SelectObject(mem, oldFont);
+    }
+    if (!buffered) {
+        RestoreDC(mem, saved);
+        return;
     }
     SetViewportOrgEx(mem, 0, 0, nullptr);
     BitBlt(dc, area.left, area.top, w, h, mem, 0, 0, SRCCOPY);
@@ -692,6 +852,7 @@ void Win32Form::setText(std::string_view unit, std::string_view text) {
     if (!u) return;
     if (u->drawn) {
         u->caption = std::string(text);
+        u->index = {};
         invalidateDrawn(*u, u->rect);
         return;
     }
@@ -772,13 +933,9 @@ void Win32Form::setRect(std::string_view unit, const ui::Rect& r) {
     UnitRec* u = find(unit);
     if (!u) return;
     if (u->drawn) {
-        // Old and new place together: one pixel of movement repaints the
-        // label's strip only.
         const ui::Rect old = u->rect;
         u->rect = r;
-        const int left = std::min(old.left, r.left), top = std::min(old.top, r.top);
-        invalidateDrawn(*u, {left, top, std::max(old.left + old.width, r.left + r.width) - left,
-                             std::max(old.top + old.height, r.top + r.height) - top});
+        moveDrawn(*u, old);
         return;
     }
     u->rect = r;
@@ -993,17 +1150,15 @@ void Win32Form::setRedraw(std::string_view unit, bool on) {
 
 // --- look ----------------------------------------------------------------------
 
-ui::FontSpec Win32Form::font(std::string_view unit) const {
+ui::Font Win32Form::font(std::string_view unit) const {
     const UnitRec* u = find(unit);
     if (u && u->fontSet) return u->font;
     LOGFONTW lf{};
     GetObjectW(defaultFont_, sizeof lf, &lf);
-    static thread_local std::string face;
-    face = narrow(lf.lfFaceName);
-    return ui::FontSpec{face, kDefaultFontHeight};
+    return ui::Font{narrow(lf.lfFaceName), kDefaultFontHeight};
 }
 
-void Win32Form::setFont(std::string_view unit, const ui::FontSpec& font) {
+void Win32Form::setFont(std::string_view unit, const ui::Font& font) {
     UnitRec* u = find(unit);
     if (!u) return;
     u->font = font;
@@ -1079,8 +1234,43 @@ void Win32Form::setTimerPeriod(std::string_view unit, int ms) {
     UnitRec* u = find(unit);
     if (!u || u->unit->kind != Kind::Timer || !hwnd_) return;
     u->period = ms > 0 ? ms : 0;
+    u->lastTick = GetTickCount64();
+    u->resting = false;
     if (u->period) SetTimer(hwnd_, u->timerId, static_cast<UINT>(u->period), nullptr);
     else KillTimer(hwnd_, u->timerId);
+    syncResting();
+}
+
+void Win32Form::syncResting() {
+    if (!hwnd_ || closing_) return;
+    const bool seen = IsWindowVisible(hwnd_) && !IsIconic(hwnd_);
+    for (auto& up : units_) {
+        UnitRec& u = *up;
+        if (u.unit->kind != Kind::Timer || !(u.unit->flags & ui::kRestsUnseen) || !u.period) continue;
+        if (!seen && !u.resting) {
+            KillTimer(hwnd_, u.timerId);
+            u.resting = true;
+        } else if (seen && u.resting) {
+            u.resting = false;
+            SetTimer(hwnd_, u.timerId, static_cast<UINT>(u.period), nullptr);
+            PostMessageW(hwnd_, kTimerCatchUp, u.timerId, 0);
+        }
+    }
+}
+
+void Win32Form::catchUp(UINT_PTR timerId) {
+    UnitRec* u = byTimer(timerId);
+    if (!u || !u->period || u->resting) return;
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG missed = (now - u->lastTick) / static_cast<ULONGLONG>(u->period);
+    if (!missed) return;
+    u->lastTick += missed * static_cast<ULONGLONG>(u->period);
+    // The window has just come back and waits for its paint; paint it first,
+    // so what the tick moves on the screen is what is meant to be there.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ui::EventArgs a{u->name, Event::Tick};
+    a.code = static_cast<int>(std::min<ULONGLONG>(missed, INT_MAX));
+    fire(u->name, Event::Tick, a);
 }
 
 int Win32Form::position(std::string_view unit) const {
@@ -1099,7 +1289,19 @@ void Win32Form::repaint(std::string_view unit) {
 }
 
 void Win32Form::focus(std::string_view unit) {
-    if (HWND h = unitHwnd(unit)) SetFocus(h);
+    HWND h = unitHwnd(unit);
+    if (!h) return;
+    // Remembered even when the window cannot take the focus now (hidden
+    // during start-up, or behind a message box): it gets it when activated.
+    if (h != hwnd_) lastFocus_ = h;
+    SetFocus(h);
+}
+
+bool Win32Form::restoreFocus() {
+    HWND f = lastFocus_;
+    if (!f || !IsWindow(f) || !IsChild(hwnd_, f) || !IsWindowVisible(f) || !IsWindowEnabled(f)) return false;
+    SetFocus(f);
+    return true;
 }
 
 bool Win32Form::hasFocus(std::string_view unit) const {
@@ -1265,15 +1467,34 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_TIMER:
         if (UnitRec* u = byTimer(wp)) {
-            fire(u->name, Event::Tick);
+            u->lastTick = GetTickCount64();
+            ui::EventArgs a{u->name, Event::Tick};
+            a.code = 1;
+            fire(u->name, Event::Tick, a);
             return 0;
         }
+        break;
+    case kTimerCatchUp:
+        catchUp(wp);
+        return 0;
+    case WM_WINDOWPOSCHANGED:
+        // Shown, hidden, minimised or restored.
+        syncResting();
         break;
     case WM_LBUTTONDOWN:
         fire("", Event::MouseDown);
         return 0;
     case WM_ACTIVATE:
-        if (LOWORD(wp) == WA_INACTIVE) fire("", Event::Deactivated);
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND f = GetFocus();
+            if (f && IsChild(h, f)) lastFocus_ = f;
+            fire("", Event::Deactivated);
+            break;
+        }
+        if (!HIWORD(wp) && restoreFocus()) return 0;
+        break;
+    case WM_SETFOCUS:
+        if (restoreFocus()) return 0;
         break;
     case WM_CLOSE: {
         if (closing_) return 0;
@@ -1320,7 +1541,7 @@ LRESULT CALLBACK Win32Form::panelProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (!u || u->unit->kind != Kind::Canvas) return DefWindowProcW(h, msg, wp, lp);
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(h, &ps);
-        self->paintCanvas(*u, dc, ps.rcPaint);
+        self->paintCanvas(*u, dc, ps.rcPaint, true);
         EndPaint(h, &ps);
         return 0;
     }
@@ -1463,6 +1684,9 @@ LRESULT Win32Form::controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARA
                 ReleaseDC(h, dc);
             }
         }
+        break;
+    case WM_SETFOCUS:
+        lastFocus_ = h;
         break;
     case WM_SETCURSOR:
         if (k == Kind::Hyperlink) {

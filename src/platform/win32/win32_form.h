@@ -60,8 +60,8 @@ public:
     void setColumns(std::string_view unit, const std::vector<ui::Column>& columns) override;
     void setRedraw(std::string_view unit, bool on) override;
 
-    ui::FontSpec font(std::string_view unit) const override;
-    void setFont(std::string_view unit, const ui::FontSpec& font) override;
+    ui::Font font(std::string_view unit) const override;
+    void setFont(std::string_view unit, const ui::Font& font) override;
     ui::Size measureText(std::string_view unit, std::string_view text) const override;
     void setTextColour(std::string_view unit, ui::Colour c) override;
     ui::Colour textColour(std::string_view unit) const override;
@@ -113,7 +113,21 @@ private:
     // Labels on a canvas have no window: the canvas paints them, double
     // buffered, and a change repaints only the part of the canvas it touches.
     void invalidateDrawn(const UnitRec& u, const ui::Rect& area);
-    void paintCanvas(UnitRec& canvas, HDC dc, const RECT& area);
+    // A drawn label moved from `old`: a sideways slide scrolls the pixels
+    // already on the canvas and leaves only the uncovered columns to paint.
+    void moveDrawn(UnitRec& u, const ui::Rect& old);
+    // Paints `area` of a canvas; `whole`: a paint message's (asks the window
+    // for the background afresh), else a slide's uncovered columns.
+    void paintCanvas(UnitRec& canvas, HDC dc, const RECT& area, bool whole = false);
+    // Draws the part of a drawn label's caption inside `clip` (r: the label).
+    void drawCaption(UnitRec& u, HDC dc, const RECT& r, const RECT& clip);
+    // Stops the timers flagged kRestsUnseen while the window is minimised or
+    // hidden and starts them again when it is back.
+    void syncResting();
+    void catchUp(UINT_PTR timerId);
+    // Gives the focus back to the remembered control; false when there is
+    // none that can take it.
+    bool restoreFocus();
     bool effectiveVisible(const UnitRec& u) const;
     POINT origin(const UnitRec& u) const;   // unit's container-relative origin, physical
     HWND hostOf(const UnitRec& u) const;
@@ -130,7 +144,7 @@ private:
 
     int scale(int v) const { return MulDiv(v, dpi_, 96); }
     int unscale(int v) const { return MulDiv(v, 96, dpi_); }
-    HFONT fontFor(const ui::FontSpec& spec);
+    HFONT fontFor(const ui::Font& spec);
     HBRUSH brushFor(ui::Colour c);
 
     Win32Windows& owner_;
@@ -140,6 +154,10 @@ private:
     HACCEL accel_ = nullptr;
     int dpi_ = 96;
     bool closing_ = false;
+    // The control that had the focus when the window last lost the
+    // activation (or was last given it while the window was inactive): it
+    // gets the focus back when the window is activated, as in a dialog.
+    HWND lastFocus_ = nullptr;
     ui::Rect windowLogical_{};
     std::vector<std::unique_ptr<UnitRec>> units_;
     std::map<std::string, UnitRec*, std::less<>> byName_;
