@@ -3,7 +3,6 @@ set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -st
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
 file(GLOB KORVAN_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/platform/win32/*.cpp)
-list(FILTER KORVAN_WIN32_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 set(KORVAN_WIN32_LIBS comctl32 gdiplus ole32 oleaut32 shell32 shlwapi uuid gdi32 user32 advapi32 ws2_32 wininet uxtheme setupapi bcrypt)
 
 add_library(korvan_core STATIC ${KORVAN_PORTABLE_SOURCES} ${KORVAN_WIN32_SOURCES})
@@ -26,7 +25,7 @@ add_custom_command(OUTPUT ${KORVAN_SKIN_DIR}/skinh.she
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/skin/make_she.py)
 add_custom_target(skin_data DEPENDS ${KORVAN_SKIN_DIR}/skinh.she)
 
-add_executable(korvan WIN32 src/platform/win32/main.cpp src/resources/korvan.rc)
+add_executable(korvan WIN32 src/app/main.cpp src/resources/korvan.rc)
 add_dependencies(korvan skin skin_data)
 set_property(SOURCE src/resources/korvan.rc APPEND PROPERTY OBJECT_DEPENDS
     ${KORVAN_SKIN_DIR}/SkinH_EL.dll ${KORVAN_SKIN_DIR}/skinh.she)

@@ -102,6 +102,8 @@ private:
     static LRESULT CALLBACK controlSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+    // A list view unit's WM_NOTIFY; returns what the window procedure returns.
+    LRESULT listNotify(UnitRec* u, LPARAM lp);
 
     void build();
     void createUnit(UnitRec& u);
