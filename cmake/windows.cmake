@@ -25,7 +25,7 @@ add_custom_command(OUTPUT ${KORVAN_SKIN_DIR}/skinh.she
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/skin/make_she.py)
 add_custom_target(skin_data DEPENDS ${KORVAN_SKIN_DIR}/skinh.she)
 
-add_executable(korvan WIN32 src/app/main.cpp src/resources/korvan.rc)
+add_executable(korvan WIN32 src/app/main.cpp src/app/apply_verb_main.cpp src/resources/korvan.rc)
 add_dependencies(korvan skin skin_data)
 set_property(SOURCE src/resources/korvan.rc APPEND PROPERTY OBJECT_DEPENDS
     ${KORVAN_SKIN_DIR}/SkinH_EL.dll ${KORVAN_SKIN_DIR}/skinh.she)

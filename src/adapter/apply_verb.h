@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "adapter/restart.h"
+#include "platform/elevation.h"
 #include "platform/registry.h"
 
 namespace adapter {
 
 inline constexpr std::string_view kApplyVerb = "--apply-adapter";
 // Followed by the window the instance reports its steps to.
-inline constexpr std::string_view kProgressOption = "--progress-window";
+inline constexpr std::string_view kProgressOption = platform::kProgressWindowOption;
 
 // Exit codes of the elevated instance.
 inline constexpr int kExitApplied = 0;        // written and restarted

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "app/apply_verb_main.h"
 #include "platform/win32/adapter_win32.h"
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
@@ -97,7 +98,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win32::restrictDllSearchToSystemFolder();
     // The elevated instance of the adapter apply: no window, no skin files;
     // it ends when the apply ends.
-    if (const auto code = win32::runApplyVerb(GetCommandLineW())) return *code;
+    if (const auto code = app::runApplyVerb(GetCommandLineW())) return *code;
     // The user-interface thread is a single-threaded apartment: the shell
     // and the embedded browser expect it.
     OleInitialize(nullptr);

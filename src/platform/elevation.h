@@ -5,9 +5,14 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
+
+// runElevated adds this option and the number of the window the instance
+// reports its steps to after the caller's arguments.
+inline constexpr std::string_view kProgressWindowOption = "--progress-window";
 
 class Elevation {
 public:

@@ -1,5 +1,4 @@
-// Elevation on demand, the device-installation restart and the elevated
-// instance's entry point.
+// Elevation on demand and the device-installation restart.
 #include "platform/win32/adapter_win32.h"
 
 #include <setupapi.h>
@@ -11,15 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "adapter/apply_verb.h"
 #include "platform/win32/platform_win32.h"
-#include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
 
 namespace win32 {
 namespace {
 
-// --- the elevated instance's reports ------------------------------------
+// --- the elevated instance ------------------------------------------------
 
 std::wstring modulePath() {
     std::wstring buf(32768, L'\0');
@@ -27,22 +24,6 @@ std::wstring modulePath() {
     if (n == 0 || n >= buf.size()) return {};
     buf.resize(n);
     return buf;
-}
-
-// The window named by the progress option, when it is one of ours: the
-// elevated instance posts to nothing else.
-HWND progressTarget(const std::string& text) {
-    if (text.empty() || text.size() > 20) return nullptr;
-    std::uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return nullptr;
-        v = v * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    HWND h = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(v));
-    if (!h || !IsWindow(h)) return nullptr;
-    wchar_t cls[64] = {};
-    if (!GetClassNameW(h, cls, 64) || std::wstring_view(cls) != kProgressClass) return nullptr;
-    return h;
 }
 
 // --- the device-installation restart ---------------------------------------
@@ -206,7 +187,7 @@ std::optional<int> Win32Elevation::runElevated(const std::vector<std::string>& a
         if (!parameters.empty()) parameters += L' ';
         parameters += quoteArgument(widen(a));
     }
-    parameters += L' ' + widen(adapter::kProgressOption) + L' ' +
+    parameters += L' ' + widen(platform::kProgressWindowOption) + L' ' +
                   std::to_wstring(reinterpret_cast<std::uintptr_t>(window.hwnd()));
     const std::wstring program = m_program.empty() ? modulePath() : m_program;
     if (program.empty()) return std::nullopt;
@@ -270,27 +251,6 @@ std::vector<std::string> Win32Devices::selected(std::string_view id) {
     });
     SetupDiDestroyDeviceInfoList(set);
     return out;
-}
-
-std::optional<int> runApplyVerb(const wchar_t* commandLine) {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(commandLine, &argc);
-    if (!argv) return std::nullopt;
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(narrow(argv[i]));
-    LocalFree(argv);
-    if (args.empty() || args[0] != adapter::kApplyVerb) return std::nullopt;
-
-    Win32Registry registry;
-    const std::optional<adapter::VerbCall> call = adapter::parseVerb(args, registry);
-    if (!call) return adapter::kExitNotWritten;
-    HWND target = progressTarget(call->progressWindow);
-    const UINT message = progressMessage();
-    Win32Runner runner;
-    Win32Devices devices;
-    return adapter::runVerb(call->request, registry, {runner, &devices, false}, [target, message](adapter::Step s) {
-        if (target) PostMessageW(target, message, static_cast<WPARAM>(s), 0);
-    });
 }
 
 }  // namespace win32

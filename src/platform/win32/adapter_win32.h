@@ -1,8 +1,8 @@
 // The adapter apply's Windows side: administrator rights on demand (the
-// consent prompt, an elevated instance of the tool reporting back), the
-// restart through the device-installation functions, and the elevated
-// instance's entry point. Only src/platform/win32 and the Windows tests
-// include this header.
+// consent prompt, an elevated instance of the tool reporting back) and the
+// restart through the device-installation functions. Only
+// src/platform/win32, the program's entry and the Windows tests include
+// this header.
 #pragma once
 
 #include <windows.h>
@@ -74,10 +74,5 @@ public:
     // would change them.
     static std::vector<std::string> selected(std::string_view id);
 };
-
-// The tool started with "--apply-adapter ...": checks the arguments, does
-// the apply without any window, and returns the exit code. nullopt when the
-// command line does not ask for it (a plain start of the tool).
-std::optional<int> runApplyVerb(const wchar_t* commandLine);
 
 }  // namespace win32
