@@ -46,16 +46,6 @@ struct WatchedFiles : platform::Files {
     }
 };
 
-// The real runner, counting its calls, so "nothing started" needs no waiting.
-struct CountingRunner : platform::Runner {
-    win32::Win32Runner real{wintest::standinSystemFolder()};
-    int calls = 0;
-    platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
-        ++calls;
-        return real.run(commandLine, options);
-    }
-};
-
 std::wstring clipboardUnicode() {
     std::wstring out = L"<none>";
     if (!OpenClipboard(nullptr)) return L"<closed>";
@@ -84,7 +74,7 @@ std::string clipboardAnsi() {
 
 struct ConsoleRunnerPanel : ::testing::Test {
     win32::Win32Windows windows;
-    CountingRunner runner;
+    wintest::CountingRunner runner;
     win32::Win32Dialogs dialogs;
     win32::Win32System system;
     WatchedFiles files;

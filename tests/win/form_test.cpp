@@ -246,16 +246,7 @@ TEST_F(MainWindowTest, LaunchersStartTheirCommandLinesThroughTheStandIns) {
     DeleteFileW(log.c_str());
     SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", log.c_str());
 
-    // The real runner, counting its calls, so that "nothing started" needs
-    // no waiting.
-    struct CountingRunner : platform::Runner {
-        win32::Win32Runner real{wintest::standinSystemFolder()};
-        int calls = 0;
-        platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
-            ++calls;
-            return real.run(commandLine, options);
-        }
-    } runner;
+    wintest::CountingRunner runner;
     tools::bindLaunchers(*form, runner);
     auto lines = [&] {
         std::vector<std::string> out;

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "shell/app.h"
@@ -68,6 +69,17 @@ inline std::wstring standinSystemFolder() {
         if (readAll(dir + name) != standin) CopyFileW((binaryDir() + L"\\standin.exe").c_str(), (dir + name).c_str(), FALSE);
     return dir;
 }
+
+// The real runner on the stand-in system folder, counting its calls, so
+// that "nothing started" needs no waiting.
+struct CountingRunner : platform::Runner {
+    win32::Win32Runner real{standinSystemFolder()};
+    int calls = 0;
+    platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
+        ++calls;
+        return real.run(commandLine, options);
+    }
+};
 
 // Runs the message loop until `done` or the limit passes.
 template <class Pred>
