@@ -31,6 +31,34 @@ set_property(SOURCE src/resources/korvan.rc APPEND PROPERTY OBJECT_DEPENDS
     ${KORVAN_SKIN_DIR}/SkinH_EL.dll ${KORVAN_SKIN_DIR}/skinh.she)
 target_include_directories(korvan PRIVATE ${KORVAN_SKIN_DIR})
 target_link_libraries(korvan PRIVATE korvan_core)
+
+# The libraries that are not always among the system's known DLLs are
+# delay-loaded by korvan.exe: the loader would otherwise resolve them at
+# start, before wWinMain restricts the DLL search to the system folder, and
+# look beside the program first, where a planted wininet.dll would be taken.
+# Delay-loaded, each is loaded by its first call, from the system folder.
+# Each delay-load library is built from the toolchain's own import library
+# (every function it names) and comes before the plain one on the link line.
+# A failed delay load raises an exception at that first call and ends the
+# program; the system folder always holds these DLLs.
+set(KORVAN_DELAYED_DLLS wininet bcrypt gdiplus setupapi)
+set(KORVAN_DELAY_DIR ${CMAKE_BINARY_DIR}/delayimp)
+set(KORVAN_DELAY_LIBS)
+foreach(dll ${KORVAN_DELAYED_DLLS})
+    find_library(KORVAN_IMPLIB_${dll} ${dll} REQUIRED)
+    add_custom_command(OUTPUT ${KORVAN_DELAY_DIR}/lib${dll}_delay.a
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${KORVAN_DELAY_DIR}
+        COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/cmake/delay_def.py --nm ${CMAKE_NM}
+                --lib ${KORVAN_IMPLIB_${dll}} --dll ${dll}.dll --out ${KORVAN_DELAY_DIR}/${dll}.def
+        COMMAND ${CMAKE_DLLTOOL} --input-def ${KORVAN_DELAY_DIR}/${dll}.def
+                --output-delaylib ${KORVAN_DELAY_DIR}/lib${dll}_delay.a
+        DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/delay_def.py ${KORVAN_IMPLIB_${dll}}
+        VERBATIM)
+    list(APPEND KORVAN_DELAY_LIBS ${KORVAN_DELAY_DIR}/lib${dll}_delay.a)
+endforeach()
+add_custom_target(delay_libs DEPENDS ${KORVAN_DELAY_LIBS})
+add_dependencies(korvan delay_libs)
+target_link_libraries(korvan PRIVATE ${KORVAN_DELAY_LIBS} delayimp)
 target_link_options(korvan PRIVATE -municode $<$<CONFIG:Release>:-s>)
 set_target_properties(korvan PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
