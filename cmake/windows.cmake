@@ -39,8 +39,12 @@ target_link_libraries(korvan PRIVATE korvan_core)
 # Delay-loaded, each is loaded by its first call, from the system folder.
 # Each delay-load library is built from the toolchain's own import library
 # (every function it names) and comes before the plain one on the link line.
-# A failed delay load raises an exception at that first call and ends the
-# program; the system folder always holds these DLLs.
+# A failed delay load raises the helper's structured exception (0xC06D007E
+# for a missing DLL) at that first call; no catch (...) takes it, so the
+# program ends there, where the loader would have refused to start it. The
+# system folder always holds these DLLs. The helper, __delayLoadHelper2,
+# is in libmingwex here (libdelayimp is empty); delayimp is named for
+# toolchains that keep it apart.
 set(KORVAN_DELAYED_DLLS wininet bcrypt gdiplus setupapi)
 set(KORVAN_DELAY_DIR ${CMAKE_BINARY_DIR}/delayimp)
 set(KORVAN_DELAY_LIBS)
