@@ -38,7 +38,13 @@ bool restartAdapter(const RestartServices& s, std::string_view device, const std
     // The adapter is enabled again whatever the disable did.
     report(Step::Enabling);
     const platform::RunResult enabled = runStep(s, "enable", device);
-    return succeeded(disabled) && succeeded(enabled);
+    if (succeeded(enabled)) return succeeded(disabled);
+    // devcon did not enable it (not started, ended by its bound, failed, or
+    // cmd could not launch it this time): the adapter may be off, so the
+    // device functions enable it rather than leave it so.
+    if (!s.devices) return false;
+    const platform::DeviceChange on = s.devices->setEnabled(device, true, kRestartTimeoutMs);
+    return succeeded(disabled) && on == platform::DeviceChange::Done;
 }
 
 }  // namespace adapter

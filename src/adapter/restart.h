@@ -32,7 +32,8 @@ std::string restartCommand(std::string_view verb, std::string_view device);
 // Reports Disabling, disables the adapter, reports Enabling, enables it. The
 // enable always runs, and only once the disable and everything it started
 // have ended (a disable past its bound is ended first). When cmd does not
-// know devcon, both steps go through `devices` instead. True when both steps
+// know devcon, both steps go through `devices` instead; when the devcon
+// enable does not succeed, `devices` enables the adapter all the same. True when both steps
 // succeeded in time; a step that wants a reboot counts as failed.
 bool restartAdapter(const RestartServices& services, std::string_view device, const std::function<void(Step)>& report);
 

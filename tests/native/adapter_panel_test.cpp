@@ -502,7 +502,8 @@ TEST_F(AdapterPanel, WithoutDevconTheDeviceFunctionsDisableThenEnable) {
         EXPECT_EQ(window.repaints.size(), 2u);   // the disabling and enabling texts, each painted
         EXPECT_EQ(window.text("状态_标签"), c.text);
     }
-    // devcon found: the device functions are not used, even when it fails.
+    // devcon found: the device functions are not used while its enable
+    // succeeds, even when its disable fails.
     devices.calls.clear();
     runner.calls.clear();
     runner.results = {{true, true, 1}, {true, true, 0}};
@@ -510,6 +511,24 @@ TEST_F(AdapterPanel, WithoutDevconTheDeviceFunctionsDisableThenEnable) {
     EXPECT_EQ(runner.calls.size(), 2u);
     EXPECT_TRUE(devices.calls.empty());
     EXPECT_EQ(window.text("状态_标签"), "IP地址已写入，但重启网卡失败！");
+    // devcon disabled the adapter but its enable did not succeed (cmd could
+    // not launch it, it failed, or it ran past its bound): the device
+    // functions enable the adapter, so it is never left off.
+    const std::vector<platform::RunResult> enableFailures = {
+        {true, true, platform::kCommandNotFound}, {true, true, 1}, {true, false, 0}, {false, false, 0}};
+    for (const platform::RunResult& enable : enableFailures) {
+        for (const DeviceChange answer : {DeviceChange::Done, DeviceChange::Failed}) {
+            devices.calls.clear();
+            runner.calls.clear();
+            devices.answers = {answer};
+            runner.results = {{true, true, 0}, enable};
+            window.click("修改_按钮");
+            EXPECT_EQ(runner.calls.size(), 2u);
+            EXPECT_EQ(devices.calls, (Strings{"enable PCI\\VEN_10EC&DEV_8139"}));
+            EXPECT_EQ(window.text("状态_标签"),
+                      answer == DeviceChange::Done ? "IP地址修改成功！" : "IP地址已写入，但重启网卡失败！");
+        }
+    }
 }
 
 // --- unelevated: the apply runs in an elevated instance of the tool ---
