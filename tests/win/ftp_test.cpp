@@ -751,11 +751,17 @@ TEST_F(FtpWine, InputBoxReturnsWhatWasTyped) {
     auto user = [](bool ok) {
         return std::thread([ok] {
             for (int i = 0; i < 200; ++i) {
+                // The box is shown once its WM_INITDIALOG has put the
+                // initial text in; typing before that would be overwritten.
                 HWND box = FindWindowW(L"#32770", L"请输入名称:");
-                if (box) {
+                if (box && IsWindowVisible(box)) {
                     SetDlgItemTextW(box, 101, L"新目录");
-                    PostMessageW(box, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
-                    return;
+                    wchar_t now[16] = {};
+                    GetDlgItemTextW(box, 101, now, 16);
+                    if (std::wstring_view(now) == L"新目录") {
+                        PostMessageW(box, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
+                        return;
+                    }
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(25));
             }
