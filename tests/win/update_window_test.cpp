@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <regex>
 
 #include "package_server.h"
@@ -118,6 +119,36 @@ struct UpdateWindowTest : ::testing::Test {
     HWND unit(std::string_view name) { return window()->unitHwnd(name); }
     std::string label(std::string_view name) { return text(unit(name)); }
     std::string savePath() const { return desktop.dir + "tarnel.zip"; }
+
+    // One whole update from `address` (a 300,000-byte package) in a window of
+    // its own, with `get` as the shared GET: either the package is kept and
+    // opened, or "更新失败!" with nothing kept and nothing opened.
+    void expectUpdate(const std::string& address, std::function<std::string(std::string_view)> get, bool opens) {
+        setBase(address);
+        shell.opened.clear();
+        cleanups = 0;
+        update::UpdateWindow uw(services, record, update::UpdateHooks{std::move(get), [this] { ++cleanups; }});
+        uw.open(nullptr);
+        auto* w = static_cast<win32::Win32Form*>(uw.form());
+        ASSERT_NE(w, nullptr);
+        auto speed = [&] { return text(w->unitHwnd("标签速度")); };
+        ASSERT_TRUE(served::pumpUntil([&] { return speed() == "更新失败!" || !shell.opened.empty(); }));
+        if (opens) {
+            EXPECT_EQ(shell.opened, std::vector<std::string>{savePath()});
+            EXPECT_EQ(cleanups, 1);
+            const std::string bytes = served::readFile(savePath());
+            EXPECT_EQ(bytes.size(), 300000u);
+            EXPECT_TRUE(served::matchesPattern(bytes));
+        } else {
+            EXPECT_EQ(speed(), "更新失败!");
+            EXPECT_TRUE(shell.opened.empty());
+            EXPECT_EQ(cleanups, 0);
+            EXPECT_FALSE(served::exists(savePath()));
+        }
+        EXPECT_FALSE(served::exists(savePath() + ".part"));
+        DestroyWindow(w->hwnd());
+        windows.pump();
+    }
 };
 
 }  // namespace
@@ -182,30 +213,7 @@ TEST_F(UpdateWindowTest, OnlyAPackageSignedWithTheMakersKeyOpens) {
     for (const char* spoil : {"sig-none", "sig-other", "sig-truncated", "sig-otherkey", "sig-altered", "", "sig-script"}) {
         SCOPED_TRACE(spoil);
         const bool good = !*spoil || std::string(spoil) == "sig-script";
-        setBase(base + (*spoil ? std::string("/") + spoil : std::string()) + "/whole/300000");
-        shell.opened.clear();
-        cleanups = 0;
-        update::UpdateWindow uw(services, record, update::UpdateHooks{plainGet, [this] { ++cleanups; }});
-        uw.open(nullptr);
-        auto* w = static_cast<win32::Win32Form*>(uw.form());
-        ASSERT_NE(w, nullptr);
-        auto speed = [&] { return text(w->unitHwnd("标签速度")); };
-        ASSERT_TRUE(served::pumpUntil([&] { return speed() == "更新失败!" || !shell.opened.empty(); }));
-        if (good) {
-            EXPECT_EQ(shell.opened, std::vector<std::string>{savePath()});
-            EXPECT_EQ(cleanups, 1);
-            const std::string bytes = served::readFile(savePath());
-            EXPECT_EQ(bytes.size(), 300000u);
-            EXPECT_TRUE(served::matchesPattern(bytes));
-        } else {
-            EXPECT_EQ(speed(), "更新失败!");
-            EXPECT_TRUE(shell.opened.empty());
-            EXPECT_EQ(cleanups, 0);
-            EXPECT_FALSE(served::exists(savePath()));
-        }
-        EXPECT_FALSE(served::exists(savePath() + ".part"));
-        DestroyWindow(w->hwnd());
-        windows.pump();
+        expectUpdate(base + (*spoil ? std::string("/") + spoil : std::string()) + "/whole/300000", plainGet, good);
     }
 }
 
@@ -271,27 +279,7 @@ TEST_F(UpdateWindowTest, HttpsUpdateChecksTheServersCertificate) {
     if (canTrust) servers.push_back(tls);
     for (const std::string& server : servers) {
         SCOPED_TRACE(server);
-        const bool trusted = server == tls;
-        setBase(server + "/whole/300000");
-        shell.opened.clear();
-        update::UpdateWindow uw(services, record, update::UpdateHooks{sharedGet, [this] { ++cleanups; }});
-        uw.open(nullptr);
-        auto* w = static_cast<win32::Win32Form*>(uw.form());
-        ASSERT_NE(w, nullptr);
-        auto speed = [&] { return text(w->unitHwnd("标签速度")); };
-        ASSERT_TRUE(served::pumpUntil([&] { return speed() == "更新失败!" || !shell.opened.empty(); }));
-        if (trusted) {
-            EXPECT_EQ(shell.opened, std::vector<std::string>{savePath()});
-            EXPECT_TRUE(served::matchesPattern(served::readFile(savePath())));
-            EXPECT_EQ(served::readFile(savePath()).size(), 300000u);
-        } else {
-            EXPECT_EQ(speed(), "更新失败!");
-            EXPECT_TRUE(shell.opened.empty());
-            EXPECT_FALSE(served::exists(savePath()));
-        }
-        EXPECT_FALSE(served::exists(savePath() + ".part"));
-        DestroyWindow(w->hwnd());
-        windows.pump();
+        expectUpdate(server + "/whole/300000", sharedGet, server == tls);
     }
 }
 
