@@ -21,6 +21,7 @@ bool isFieldText(std::string_view text) {
         const size_t dot = text.find('.');
         const std::string_view part = text.substr(0, dot);
         if (part.empty() || part.size() > 3) return false;
+        if (part.size() > 1 && part[0] == '0') return false;   // a leading zero
         int value = 0;
         for (char c : part) {
             if (c < '0' || c > '9') return false;
@@ -34,22 +35,45 @@ bool isFieldText(std::string_view text) {
     return parts == 4;
 }
 
+namespace {
+
+bool decimalNumber(std::string_view text) {
+    if (text.empty() || text.size() > 20) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// The options after the seven values: a name and its value each, every
+// option at most once. False for anything else.
+bool parseOptions(const std::vector<std::string>& args, size_t from, VerbCall& call) {
+    bool progress = false;
+    for (size_t i = from; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return false;
+        const std::string& name = args[i];
+        const std::string& value = args[i + 1];
+        if (name == kProgressOption) {
+            // A window handle, in decimal.
+            if (progress || !decimalNumber(value)) return false;
+            progress = true;
+            call.progressWindow = value;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<VerbCall> parseVerb(const std::vector<std::string>& args, platform::Registry& registry) {
     constexpr size_t kValues = 2 + 5;
-    if (args.size() != 1 + kValues && args.size() != 1 + kValues + 2) return std::nullopt;
-    if (args[0] != kApplyVerb) return std::nullopt;
+    if (args.size() < 1 + kValues || args[0] != kApplyVerb) return std::nullopt;
     VerbCall call;
     call.request.instance = args[1];
     call.request.device = args[2];
     for (size_t i = 0; i < 5; ++i) call.request.fields[i] = args[3 + i];
-    if (args.size() > 1 + kValues) {
-        // A window handle, in decimal.
-        const std::string& w = args[9];
-        if (args[8] != kProgressOption || w.empty() || w.size() > 20) return std::nullopt;
-        for (char c : w)
-            if (c < '0' || c > '9') return std::nullopt;
-        call.progressWindow = w;
-    }
+    if (!parseOptions(args, 1 + kValues, call)) return std::nullopt;
     for (const std::string& f : call.request.fields)
         if (!isFieldText(f)) return std::nullopt;
     if (call.request.instance.empty()) return std::nullopt;
@@ -58,15 +82,19 @@ std::optional<VerbCall> parseVerb(const std::vector<std::string>& args, platform
     AdapterLists lists;
     枚举网卡(registry, lists);
     for (int k = 0; k < lists.size(); ++k)
-        if (lists.网卡实例表[k] == call.request.instance && lists.设备标识表[k] == call.request.device) return call;
+        if (lists.网卡实例表[k] == call.request.instance && lists.设备标识表[k] == call.request.device) {
+            call.driverKey = lists.driverKeys[k];
+            return call;
+        }
     return std::nullopt;
 }
 
-int runVerb(const ApplyRequest& r, platform::Registry& registry, const RestartServices& restart,
+int runVerb(const VerbCall& call, platform::Registry& registry, const RestartServices& restart,
             const std::function<void(Step)>& report) {
+    const ApplyRequest& r = call.request;
     const auto& f = r.fields;
     if (!写入网卡设置(registry, r.instance, f[0], f[1], f[2], f[3], f[4])) return kExitNotWritten;
-    return restartAdapter(restart, r.device, report) ? kExitApplied : kExitRestartFailed;
+    return restartAdapter(restart, {r.device, call.driverKey}, report) ? kExitApplied : kExitRestartFailed;
 }
 
 }  // namespace adapter

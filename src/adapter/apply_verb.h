@@ -38,24 +38,28 @@ struct ApplyRequest {
 // window is given.
 std::vector<std::string> verbArguments(const ApplyRequest& request, std::string_view progressWindow = {});
 
-// Empty, or four decimal numbers 0-255 (one to three digits each) joined by
-// dots, and nothing else.
+// Empty, or four decimal numbers 0-255 joined by dots, and nothing else. A
+// number has one to three digits and no leading zero ("0" itself is one),
+// so that nothing downstream can read a part as octal.
 bool isFieldText(std::string_view text);
 
 struct VerbCall {
     ApplyRequest request;
     std::string progressWindow;   // "" when not given
+    std::string driverKey;        // the entry the walk found the adapter in (see settings.h)
 };
 
 // The arguments after the program's name, when they are the verb with seven
-// values (and at most the progress option with a decimal number), INSTANCE is the instance
+// values, then options (each at most once, in any order: so far only the
+// progress option with a decimal number), INSTANCE is the instance
 // identifier of an adapter the walk finds, DEVICE that adapter's matching
 // device identifier and every field passes isFieldText. nullopt otherwise.
+// The adapter's driver key comes from the same walk.
 std::optional<VerbCall> parseVerb(const std::vector<std::string>& arguments, platform::Registry& registry);
 
 // The elevated instance's work once parsed: writes the fields, then
 // restarts the adapter, reporting each step. Returns the exit code.
-int runVerb(const ApplyRequest& request, platform::Registry& registry, const RestartServices& restart,
+int runVerb(const VerbCall& call, platform::Registry& registry, const RestartServices& restart,
             const std::function<void(Step)>& report);
 
 }  // namespace adapter

@@ -48,24 +48,99 @@ void showStatus(ui::Form& main, std::string_view text) {
 
 void showStep(ui::Form& main, Step step) { showStatus(main, step == Step::Disabling ? kDisabling : kEnabling); }
 
-// The apply in an elevated instance: its steps show as they come, its exit
-// code gives the last text. No answer at all (the prompt declined) means
-// nothing was written; an instance that was lost after it had started the
-// restart leaves the restart unconfirmed.
-void applyElevated(ui::Form& main, const PanelServices& services, const ApplyRequest& request) {
-    int reached = 0;
-    const std::optional<int> code =
-        services.elevation->runElevated(verbArguments(request), kElevatedTimeoutMs, [&main, &reached](int step) {
-            if (step != static_cast<int>(Step::Disabling) && step != static_cast<int>(Step::Enabling)) return;
-            if (step < reached) return;   // steps only go forward
-            reached = step;
-            showStep(main, static_cast<Step>(step));
+std::string_view outcomeText(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Applied: return kApplied;
+        case Outcome::RestartFailed: return kRestartFailed;
+        case Outcome::NotWritten: break;
+    }
+    return kWriteFailed;
+}
+
+// The end of an apply: 修改_按钮 back, then whatever waited for it.
+void release(ApplyState& state) {
+    state.instance.reset();
+    state.running = false;
+    if (state.form) state.form->setEnabled(kApply, true);
+    std::vector<std::function<void()>> after;
+    after.swap(state.afterwards);
+    for (auto& then : after) then();
+}
+
+void finish(ApplyState& state, Outcome outcome) {
+    if (!state.running) return;
+    if (state.form) state.form->setText(kStatus, outcomeText(outcome));
+    if (!state.afterRestart) {
+        release(state);
+        return;
+    }
+    ApplyState* s = &state;
+    const unsigned generation = state.generation;
+    state.afterRestart(outcome, [s, generation] {
+        if (s->running && s->generation == generation) release(*s);
+    });
+}
+
+// A reported step; steps only go forward, unknown ones are ignored.
+void reach(ApplyState& state, int step) {
+    if (step != static_cast<int>(Step::Disabling) && step != static_cast<int>(Step::Enabling)) return;
+    if (step < state.reached) return;
+    state.reached = step;
+    if (state.form) showStep(*state.form, static_cast<Step>(step));
+}
+
+// The apply in an elevated instance, followed until its process ends: its
+// steps show as they come, its exit code gives the last text. No instance
+// at all (the prompt declined) means nothing was written; an instance whose
+// code cannot be read after it had started the restart leaves the restart
+// unconfirmed.
+void applyElevated(ApplyState& state, const PanelServices& services, const ApplyRequest& request) {
+    ApplyState* s = &state;
+    const unsigned generation = state.generation;
+    platform::ElevatedCallbacks callbacks;
+    callbacks.progress = [s, generation](int step) {
+        if (s->running && s->generation == generation) reach(*s, step);
+    };
+    callbacks.ended = [s, generation](std::optional<int> code) {
+        if (!s->running || s->generation != generation) return;
+        Outcome outcome = s->reached > 0 ? Outcome::RestartFailed : Outcome::NotWritten;
+        if (code == kExitApplied) outcome = Outcome::Applied;
+        else if (code == kExitRestartFailed) outcome = Outcome::RestartFailed;
+        else if (code == kExitNotWritten) outcome = Outcome::NotWritten;
+        finish(*s, outcome);
+    };
+    state.instance = services.elevation->start(verbArguments(request), std::move(callbacks));
+    if (!state.instance) finish(state, Outcome::NotWritten);
+}
+
+// The apply in this process: the write and the restart on a worker, their
+// steps and outcome posted back. Without a task service it all runs here.
+void applyInProcess(ApplyState& state, const PanelServices& services, const ApplyRequest& request,
+                    const RestartTarget& target) {
+    ApplyState* s = &state;
+    const unsigned generation = state.generation;
+    auto job = [s, generation, services, request, target](const platform::Tasks::Post& post) {
+        const auto& f = request.fields;
+        Outcome outcome = Outcome::NotWritten;
+        if (写入网卡设置(services.registry, request.instance, f[0], f[1], f[2], f[3], f[4])) {
+            const RestartServices restart{services.runner, services.devices, services.restartTimeoutMs};
+            const bool restarted = restartAdapter(restart, target, [&post, s, generation](Step step) {
+                post([s, generation, step] {
+                    if (s->running && s->generation == generation) reach(*s, static_cast<int>(step));
+                });
+            });
+            outcome = restarted ? Outcome::Applied : Outcome::RestartFailed;
+        }
+        post([s, generation, outcome] {
+            if (s->generation == generation) finish(*s, outcome);
         });
-    std::string_view text = reached > 0 ? kRestartFailed : kWriteFailed;
-    if (code == kExitApplied) text = kApplied;
-    else if (code == kExitRestartFailed) text = kRestartFailed;
-    else if (code == kExitNotWritten) text = kWriteFailed;
-    main.setText(kStatus, text);
+    };
+    if (!services.tasks) {
+        job([](std::function<void()> f) { f(); });
+        return;
+    }
+    // No worker: nothing was written.
+    if (!services.tasks->start(std::move(job))) finish(state, Outcome::NotWritten);
 }
 
 }  // namespace
@@ -98,30 +173,27 @@ void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Reg
     for (size_t i = 0; i < kFields.size(); ++i) main.setText(kFields[i], *texts[i]);
 }
 
-void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services) {
+void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services, ApplyState& state) {
+    if (state.running) return;
     const int k = selectedAdapter(main, lists);
     if (k == 0) {
         services.dialogs.messageBox({kChooseAdapter, kChooseAdapterTitle, platform::Icon::Information,
                                      platform::Buttons::Ok});
         return;
     }
-    std::string texts[kFields.size()];
-    for (size_t i = 0; i < kFields.size(); ++i) texts[i] = main.text(kFields[i]);
-    // Copies: the lists may be rebuilt (刷新_按钮) while devcon runs.
-    const std::string instance = lists.网卡实例表[k - 1];
-    const std::string device = lists.设备标识表[k - 1];
+    // Copies: the lists may be rebuilt (刷新_按钮) while the apply runs.
+    ApplyRequest request{lists.网卡实例表[k - 1], lists.设备标识表[k - 1], {}};
+    for (size_t i = 0; i < kFields.size(); ++i) request.fields[i] = main.text(kFields[i]);
+    const RestartTarget target{request.device, lists.driverKeys[k - 1]};
 
+    state.running = true;
+    ++state.generation;
+    state.reached = 0;
+    state.closeLetGo = false;
+    state.form = &main;
     main.setEnabled(kApply, false);
-    if (services.elevation && !services.elevation->elevated()) {
-        applyElevated(main, services, {instance, device, {texts[0], texts[1], texts[2], texts[3], texts[4]}});
-    } else if (!写入网卡设置(services.registry, instance, texts[0], texts[1], texts[2], texts[3], texts[4])) {
-        main.setText(kStatus, kWriteFailed);
-    } else {
-        const bool restarted = restartAdapter({services.runner, services.devices, true}, device,
-                                              [&main](Step step) { showStep(main, step); });
-        main.setText(kStatus, restarted ? kApplied : kRestartFailed);
-    }
-    main.setEnabled(kApply, true);
+    if (services.elevation && !services.elevation->elevated()) applyElevated(state, services, request);
+    else applyInProcess(state, services, request, target);
 }
 
 void choosePreset(ui::Form& main, const DnsPreset& preset) {
@@ -145,32 +217,40 @@ void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& 
     std::shared_ptr<ApplyState> own;
     if (!shared) own = std::make_shared<ApplyState>();
     ApplyState* state = shared ? shared : own.get();
+    state->form = form;
 
     main.setShield(kApply, services.elevation && !services.elevation->elevated());
 
-    // The apply processes window messages while it waits: a second click
-    // arriving meanwhile (the button is disabled, but a message may already
-    // be queued) is dropped. What waited for the apply runs after it.
+    // A click while an apply runs (the button is disabled, but a message may
+    // already be queued) is dropped.
     main.on(kApply, Event::Click, [form, adapters, services, state, own](EventArgs&) {
-        if (state->running) return;
-        state->running = true;
-        applySettings(*form, *adapters, services);
-        state->running = false;
-        std::vector<std::function<void()>> after;
-        after.swap(state->afterwards);
-        for (auto& then : after) then();
+        applySettings(*form, *adapters, services, *state);
     });
     // A close while the adapter is disabled would leave it so: the close
-    // waits for the enable, then goes on.
-    main.on("", Event::CanClose, [form, state, own](EventArgs& e) {
-        if (!state->running) return;
+    // waits for the enable, then goes on. For an elevated instance it waits
+    // at most closeHoldMs; the instance finishes its own enable.
+    main.on("", Event::CanClose, [form, state, own, services](EventArgs& e) {
+        if (!state->running || state->closeLetGo) return;
         e.accept = false;
         if (state->closeHeld) return;
         state->closeHeld = true;
-        state->afterwards.push_back([form, state] {
+        state->afterwards.push_back([state] {
             state->closeHeld = false;
-            form->close();
+            if (state->form) state->form->close();
         });
+        if (!state->instance || !services.tasks) return;
+        const unsigned generation = state->generation;
+        services.tasks->after(services.closeHoldMs, [state, own, generation] {
+            if (!state->running || state->generation != generation || !state->closeHeld || !state->form) return;
+            state->closeLetGo = true;
+            state->form->close();
+        });
+    });
+    // Gone: nothing reports to the window any more. An elevated instance
+    // still running is no longer followed (it ends by itself).
+    main.on("", Event::Destroyed, [state, own](EventArgs&) {
+        state->form = nullptr;
+        if (state->running && state->instance) release(*state);
     });
     main.on(kRefresh, Event::Click, [form, adapters, services](EventArgs&) {
         刷新网卡列表(*form, *adapters, services.registry);

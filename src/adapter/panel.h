@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "platform/elevation.h"
 #include "platform/registry.h"
 #include "platform/runner.h"
+#include "platform/tasks.h"
 #include "ui/form.h"
 
 namespace adapter {
@@ -34,9 +36,13 @@ inline constexpr std::string_view kChooseAdapterTitle = "提示";
 inline constexpr std::array<std::string_view, 5> kFields = {"IP编辑框1", "IP编辑框2", "IP编辑框3", "IP编辑框4",
                                                             "IP编辑框5"};
 
-// How long the window waits for an elevated instance: both restart steps
-// at their bound, and a minute for the prompt's answer and the writes.
-inline constexpr unsigned kElevatedTimeoutMs = 2 * kRestartTimeoutMs + 60000;
+// How long a close of the main window is held for a running elevated
+// instance. The instance's device-function calls cannot be ended, so this
+// bounds only the window's wait: past it the window closes and the instance
+// finishes its own enable. An apply in this process holds the close until
+// its enable has run, with no bound (ending the process then could leave
+// the adapter disabled).
+inline constexpr unsigned kCloseHoldMs = 2 * kRestartTimeoutMs + 60000;
 
 struct DnsPreset {
     std::string_view option;   // the radio
@@ -57,14 +63,36 @@ struct PanelServices {
     platform::Elevation* elevation = nullptr;
     // Null: no restart where devcon is not installed.
     platform::Devices* devices = nullptr;
+    // Where the in-process apply runs, and the close hold's timer. Null: the
+    // apply runs on the calling thread, and a close waits for an elevated
+    // instance without bound.
+    platform::Tasks* tasks = nullptr;
+    unsigned restartTimeoutMs = kRestartTimeoutMs;   // each restart step's bound
+    unsigned closeHoldMs = kCloseHoldMs;
 };
 
+// How an apply ended, as 状态_标签 tells it.
+enum class Outcome { Applied, NotWritten, RestartFailed };
+
 // Whether an apply is running, and what waits for its end: a close of the
-// main window, the end of the program from the update window.
+// main window, the end of the program from the update window. Lives on the
+// user-interface thread; the apply moves it along as its results arrive:
+// started -> (steps) -> finished(outcome) -> released.
 struct ApplyState {
     bool running = false;
     bool closeHeld = false;
+    bool closeLetGo = false;   // the hold bound passed: the next close goes through
     std::vector<std::function<void()>> afterwards;   // run in order once the apply has ended
+    // The elevated instance being followed (null for an apply in this process).
+    std::unique_ptr<platform::ElevatedInstance> instance;
+    int reached = 0;            // the last step shown
+    unsigned generation = 0;    // counts applies, so that a late timer knows its own
+    ui::Form* form = nullptr;   // the main window while it exists
+    // Between the outcome and the release: when set, it gets the outcome
+    // and a function to call once it is done with the apply (a step inserted
+    // after the restart); when empty, the apply is released at once.
+    std::function<void(Outcome, std::function<void()> release)> afterRestart;
+
     // Runs `then` at once when no apply runs, otherwise once it has ended.
     void whenDone(std::function<void()> then);
 };
@@ -86,20 +114,24 @@ void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Reg
 
 // Click on 修改_按钮: writes the five fields into the chosen adapter's
 // interface key, then restarts the adapter (restart.h), reporting in
-// 状态_标签, with 修改_按钮 disabled and the window painting meanwhile.
-// Without administrator rights the same runs in an elevated instance of the
-// tool (apply_verb.h), which reports its steps back; a declined prompt
-// writes nothing ("IP地址修改失败！").
-void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services);
+// 状态_标签, with 修改_按钮 disabled until the apply has ended. The write and
+// the restart run on a worker thread (services.tasks) while the window goes
+// on; without administrator rights they run in an elevated instance of the
+// tool (apply_verb.h) instead, followed until its process has ended, which
+// reports its steps back; a declined prompt writes nothing
+// ("IP地址修改失败！"). Returns at once; `state` follows the apply. Does
+// nothing while an apply runs.
+void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services, ApplyState& state);
 
 // Click on a preset radio: fills and locks the two DNS fields.
 void choosePreset(ui::Form& main, const DnsPreset& preset);
 
 // Binds the panel's handlers: 修改_按钮, 刷新_按钮, the presets and the
 // selection of 网卡信息_组合框, and holds a close of the main window while an
-// apply runs (the close goes on once the apply has ended). 修改_按钮 carries
-// the consent shield when the apply needs elevation. `lists`, the services
-// and `state` (null: the panel keeps its own) outlive the window.
+// apply runs (the close goes on once the apply has ended, or, for an
+// elevated instance, once services.closeHoldMs have passed). 修改_按钮
+// carries the consent shield when the apply needs elevation. `lists`, the
+// services and `state` (null: the panel keeps its own) outlive the window.
 void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& services, ApplyState* state = nullptr);
 
 }  // namespace adapter

@@ -15,12 +15,14 @@ void AdapterLists::clear() {
     网卡描述表.clear();
     网卡实例表.clear();
     设备标识表.clear();
+    driverKeys.clear();
 }
 
-void AdapterLists::append(std::string description, std::string instance, std::string device) {
+void AdapterLists::append(std::string description, std::string instance, std::string device, std::string driverKey) {
     网卡描述表.push_back(std::move(description));
     网卡实例表.push_back(std::move(instance));
     设备标识表.push_back(std::move(device));
+    driverKeys.push_back(std::move(driverKey));
 }
 
 int 枚举网卡(platform::Registry& registry, AdapterLists& lists) {
@@ -33,7 +35,8 @@ int 枚举网卡(platform::Registry& registry, AdapterLists& lists) {
         if (platform::readTextValue(registry, hklm, entry + "\\Ndi\\Interfaces\\LowerRange") != "ethernet") continue;
         lists.append(platform::readTextValue(registry, hklm, entry + "\\DriverDesc"),
                      platform::readTextValue(registry, hklm, entry + "\\NetCfgInstanceId"),
-                     platform::readTextValue(registry, hklm, entry + "\\MatchingDeviceId"));
+                     platform::readTextValue(registry, hklm, entry + "\\MatchingDeviceId"),
+                     std::string(kDriverKeyPrefix) + name);
     }
     return lists.size();
 }

@@ -16,26 +16,31 @@ namespace adapter {
 // references (lower-case "b"); key names are case-insensitive anyway.
 inline constexpr std::string_view kClassKey =
     "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002bE10318}\\";
+// An entry of the class key as the device functions name it (a device's
+// driver key, SPDRP_DRIVER), followed by the entry's four digits.
+inline constexpr std::string_view kDriverKeyPrefix = "{4d36e972-e325-11ce-bfc1-08002be10318}\\";
 // Followed by an adapter's instance identifier.
 inline constexpr std::string_view kInterfacesKey = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 
 // The adapters found, in the order of the walk. Entry k (from 1) of the
 // three lists belongs to one adapter; the lists always have the same length.
+// Beside them, the entry each adapter was read from, as its driver key.
 struct AdapterLists {
     std::vector<std::string> 网卡描述表;   // "DriverDesc", shown to the user
     std::vector<std::string> 网卡实例表;   // "NetCfgInstanceId", names the interface key
     std::vector<std::string> 设备标识表;   // "MatchingDeviceId", handed to devcon
+    std::vector<std::string> driverKeys;   // kDriverKeyPrefix + the entry's digits
 
     int size() const { return static_cast<int>(网卡描述表.size()); }
     void clear();
-    void append(std::string description, std::string instance, std::string device);
+    void append(std::string description, std::string instance, std::string device, std::string driverKey = {});
 };
 
 // The walk: entries 0000, 0001, ... of the class key until the first one
 // without "Linkage\UpperBind" (at most 0000..9999); an entry whose
 // "Ndi\Interfaces\LowerRange" is exactly "ethernet" is appended to `lists`
-// (a missing or non-string value as an empty text). Returns the number of
-// entries in 网卡描述表.
+// (a missing or non-string value as an empty text), with the entry's driver
+// key beside it. Returns the number of entries in 网卡描述表.
 int 枚举网卡(platform::Registry& registry, AdapterLists& lists);
 
 // Size of the buffer each interface value is read into; a larger value is

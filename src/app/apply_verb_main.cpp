@@ -1,6 +1,7 @@
 // The tool started with "--apply-adapter ...": the elevated instance of the
-// adapter apply. It checks every argument against the machine, does the
-// apply without any window and ends with the apply's exit code.
+// adapter apply. It takes the machine-wide apply lock, checks every argument
+// against the machine, does the apply without any window and ends with the
+// apply's exit code.
 #include "app/apply_verb_main.h"
 
 #include <windows.h>
@@ -46,6 +47,10 @@ std::optional<int> runApplyVerb(const wchar_t* commandLine) {
     LocalFree(argv);
     if (args.empty() || args[0] != adapter::kApplyVerb) return std::nullopt;
 
+    // One instance applies at a time, on the whole machine, for as long as
+    // it runs: another one ends at once with nothing written.
+    const win32::ApplyLock lock;
+    if (!lock.held()) return adapter::kExitNotWritten;
     win32::Win32Registry registry;
     const std::optional<adapter::VerbCall> call = adapter::parseVerb(args, registry);
     if (!call) return adapter::kExitNotWritten;
@@ -53,7 +58,7 @@ std::optional<int> runApplyVerb(const wchar_t* commandLine) {
     const UINT message = win32::progressMessage();
     win32::Win32Runner runner;
     win32::Win32Devices devices;
-    return adapter::runVerb(call->request, registry, {runner, &devices, false}, [target, message](adapter::Step s) {
+    return adapter::runVerb(*call, registry, {runner, &devices}, [target, message](adapter::Step s) {
         if (target) PostMessageW(target, message, static_cast<WPARAM>(s), 0);
     });
 }

@@ -47,6 +47,10 @@ int run() {
     win32::Win32Devices devices;
     services.elevation = &elevation;
     services.devices = &devices;
+    // Before the application: its workers are waited for, and what they
+    // posted is dropped, only after the application has gone.
+    win32::Win32Tasks tasks;
+    services.tasks = &tasks;
     win32::Win32Skin skinLibrary;
     shell::SkinFiles skin{skinLibrary, files, system};
     // The maker's public key, built in (see cmake/embed_key.py). Declared
@@ -96,6 +100,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Before anything is loaded by name: system libraries come from the
     // system folder only.
     win32::restrictDllSearchToSystemFolder();
+    // The program that asks for elevation is the one running: its file can
+    // be neither renamed nor replaced until the process ends.
+    const win32::UniqueHandle self = win32::holdOwnExecutable();
     // The elevated instance of the adapter apply: no window, no skin files;
     // it ends when the apply ends.
     if (const auto code = app::runApplyVerb(GetCommandLineW())) return *code;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,9 +11,25 @@
 
 namespace platform {
 
-// runElevated adds this option and the number of the window the instance
-// reports its steps to after the caller's arguments.
+// start adds this option and the number of the window the instance reports
+// its steps to after the caller's arguments.
 inline constexpr std::string_view kProgressWindowOption = "--progress-window";
+
+// A started elevated instance, followed while this object lives. Destroying
+// it stops following (no callback runs any more) and lets the process run
+// on by itself.
+class ElevatedInstance {
+public:
+    virtual ~ElevatedInstance() = default;
+};
+
+struct ElevatedCallbacks {
+    // A step the instance reported (a small positive number), in order.
+    std::function<void(int step)> progress;
+    // The instance has ended: its exit code, nullopt when it cannot be read.
+    // Comes after every step it reported, and once.
+    std::function<void(std::optional<int> code)> ended;
+};
 
 class Elevation {
 public:
@@ -24,14 +41,12 @@ public:
 
     // Runs this program again with administrator rights (the consent prompt
     // first) and the arguments, each of which arrives as one argument
-    // (empty ones too). The instance may report steps (small positive
-    // numbers); `progress` gets them on the calling thread, in order, while
-    // this waits for the instance to end (window messages are processed
-    // meanwhile). Returns the instance's exit code; nullopt when it did not
-    // start (the prompt declined, or no way to start it) or did not end
-    // within timeoutMs.
-    virtual std::optional<int> runElevated(const std::vector<std::string>& arguments, unsigned timeoutMs,
-                                           const std::function<void(int step)>& progress) = 0;
+    // (empty ones too), and returns at once with the instance to follow;
+    // nullptr when it did not start (the prompt declined, or no way to start
+    // it). The callbacks run later on the calling (user-interface) thread,
+    // from its message loop, never after the returned object is gone.
+    virtual std::unique_ptr<ElevatedInstance> start(const std::vector<std::string>& arguments,
+                                                    ElevatedCallbacks callbacks) = 0;
 };
 
 }  // namespace platform

@@ -33,6 +33,11 @@ struct RunOptions {
     // so that a name the started program looks up (cmd looking for devcon)
     // is not found in a folder others can write.
     bool startInSystemFolder = false;
+    // Hand the started program this process's environment with PATH set to
+    // the system folder alone, so that a name it looks up along PATH (cmd
+    // looking for devcon) is found only where an administrator put it. The
+    // rest of the environment is passed on as it is.
+    bool systemPathOnly = false;
 };
 
 struct RunResult {

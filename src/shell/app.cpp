@@ -54,7 +54,7 @@ void App::bindMainHandlers(ui::Form& main) {
     tools::bindWhois(main, services_.dialogs, std::move(browser), config::whoisBase());
     adapter::bindAdapterPanel(main, state_->adapters,
                               {services_.registry, services_.runner, services_.dialogs, services_.elevation,
-                               services_.devices},
+                               services_.devices, services_.tasks},
                               &state_->apply);
     if (steps_.bindLoginPanel) steps_.bindLoginPanel(main);
 

@@ -13,6 +13,7 @@
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "platform/tasks.h"
 #include "ui/windows.h"
 
 namespace shell {
@@ -35,6 +36,9 @@ struct Services {
     // through devcon.
     platform::Elevation* elevation = nullptr;
     platform::Devices* devices = nullptr;
+    // Workers and timers of the UI thread; without it the adapter apply runs
+    // on the UI thread.
+    platform::Tasks* tasks = nullptr;
 };
 
 }  // namespace shell

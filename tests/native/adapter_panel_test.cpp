@@ -42,35 +42,55 @@ struct ObservingRunner : platform::Runner {
     }
 };
 
-// Plays the elevated instance: records the arguments, reports the scripted
-// steps (noting the status each one left), returns the scripted exit code
-// (nullopt: the prompt was declined).
+// Plays the elevated instance: records the arguments; play() then reports
+// the scripted steps (noting the status each one left) and ends with the
+// scripted exit code, as the instance's messages would arrive later.
 struct FakeElevation : platform::Elevation {
     bool isElevated = false;
+    bool declines = false;   // the prompt is declined: nothing starts
     std::vector<std::vector<std::string>> runs;
     std::vector<int> steps;
     std::optional<int> code = 0;
     ui::MemoryForm* form = nullptr;
     std::vector<std::string> statuses;   // 状态_标签 after each step
-    std::function<void()> whileRunning;
+    platform::ElevatedCallbacks followed;
+    bool alive = false;   // the window still follows the instance
+    struct Instance : platform::ElevatedInstance {
+        FakeElevation& owner;
+        explicit Instance(FakeElevation& o) : owner(o) {}
+        ~Instance() override { owner.alive = false; }
+    };
     bool elevated() override { return isElevated; }
-    std::optional<int> runElevated(const std::vector<std::string>& args, unsigned timeoutMs,
-                                   const std::function<void(int)>& progress) override {
+    std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& args,
+                                                      platform::ElevatedCallbacks callbacks) override {
         runs.push_back(args);
-        EXPECT_GE(timeoutMs, 2 * adapter::kRestartTimeoutMs);
-        if (whileRunning) whileRunning();
+        if (declines) return nullptr;
+        followed = std::move(callbacks);
+        alive = true;
+        return std::make_unique<Instance>(*this);
+    }
+    void play() {
+        ASSERT_TRUE(alive);
+        const platform::ElevatedCallbacks cb = followed;
         for (int s : steps) {
-            progress(s);
+            cb.progress(s);
             if (form) statuses.push_back(form->text("状态_标签"));
         }
-        return code;
+        cb.ended(code);
     }
 };
 
-// The device functions: records "disable id" / "enable id", answers in order.
+// The device functions: two present devices that share adapter B's
+// hardware identifier, B's own (its driver key in capitals) listed second.
+// Records "disable INSTANCE" / "enable INSTANCE", answers in order.
 struct FakeDevices : platform::Devices {
+    std::vector<platform::NetworkDevice> devices = {
+        {"PCI\\VEN_10EC&DEV_8139\\SECONDPORT", std::string(adapter::kDriverKeyPrefix) + "0005"},
+        {"PCI\\VEN_10EC&DEV_8139\\B", "{4D36E972-E325-11CE-BFC1-08002BE10318}\\0001"},
+    };
     std::vector<std::string> calls;
     std::vector<platform::DeviceChange> answers;   // Done when empty
+    std::vector<platform::NetworkDevice> present() override { return devices; }
     platform::DeviceChange setEnabled(std::string_view id, bool enable, unsigned timeoutMs) override {
         calls.push_back(std::string(enable ? "enable " : "disable ") + std::string(id));
         EXPECT_EQ(timeoutMs, adapter::kRestartTimeoutMs);
@@ -313,20 +333,22 @@ TEST_F(AdapterPanel, ApplyWritesThenRestartsTheAdapterReportingEachStep) {
     EXPECT_EQ(reg.writes.size(), 4u);
 
     ASSERT_EQ(runner.calls.size(), 2u);
-    EXPECT_EQ(runner.calls[0].commandLine, "cmd /c devcon disable \"PCI\\VEN_10EC&DEV_8139\"");
-    EXPECT_EQ(runner.calls[1].commandLine, "cmd /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
+    EXPECT_EQ(runner.calls[0].commandLine, "cmd /d /c devcon disable \"PCI\\VEN_10EC&DEV_8139\"");
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
     EXPECT_EQ(runner.calls[0].status, "正在禁用网络适配器...");
     EXPECT_EQ(runner.calls[1].status, "正在启用网络适配器...");
     for (auto& c : runner.calls) {
         EXPECT_TRUE(c.options.wait);
         EXPECT_EQ(c.options.mode, platform::WindowMode::Hidden);
         EXPECT_EQ(c.options.timeoutMs, 60000u);
-        EXPECT_TRUE(c.options.pumpMessages);
+        EXPECT_FALSE(c.options.pumpMessages) << "no nested message loop";
         EXPECT_FALSE(c.applyEnabled);
-        // The system's cmd, started in the system folder, so that the devcon
-        // it finds is never one planted in the current directory.
+        // The system's cmd, started in the system folder with PATH the system
+        // folder alone, so that the devcon it finds is one an administrator
+        // put there, never one planted in the current directory or on PATH.
         EXPECT_EQ(c.options.program, "cmd.exe");
         EXPECT_TRUE(c.options.startInSystemFolder);
+        EXPECT_TRUE(c.options.systemPathOnly);
     }
     EXPECT_TRUE(form.shields.empty()) << "no elevation service: the process has the rights";
     // Each progress text was painted before its command ran.
@@ -400,7 +422,7 @@ TEST_F(AdapterPanel, ClicksAndRefreshesWhileDevconRunsDoNotDisturbTheApply) {
     };
     form.click("修改_按钮");
     ASSERT_EQ(runner.calls.size(), 2u);
-    EXPECT_EQ(runner.calls[1].commandLine, "cmd /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
     EXPECT_EQ(reg.get(interfaceKey("{B}"), "NameServer")->data, "61.139.2.69,202.98.96.68\0"s);
     EXPECT_EQ(form.text("状态_标签"), "IP地址修改成功！");
     EXPECT_EQ(lists.size(), 0);
@@ -422,7 +444,7 @@ TEST(AdapterPanelInApp, StartUpFillsThePanelAndItsButtonsWork) {
     static_cast<ui::MemoryForm*>(main)->click("修改_按钮");
     EXPECT_EQ(t.registry.get(interfaceKey("{W}"), "IPAddress")->data, "172.16.0.10\0\0"s);
     ASSERT_EQ(t.runner.calls.size(), 2u);
-    EXPECT_EQ(t.runner.calls[0].commandLine, "cmd /c devcon disable \"ROOT\\NET\\0000\"");
+    EXPECT_EQ(t.runner.calls[0].commandLine, "cmd /d /c devcon disable \"ROOT\\NET\\0000\"");
     EXPECT_EQ(main->text("状态_标签"), "IP地址修改成功！");
 }
 
@@ -456,7 +478,7 @@ TEST(AdapterPanelInApp, ACloseOrTheEndOfTheProgramDuringTheApplyWaitsForTheEnabl
     };
     main->click("修改_按钮");
     ASSERT_EQ(runner.calls.size(), 2u);
-    EXPECT_EQ(runner.calls[1].commandLine, "cmd /c devcon enable \"ROOT\\NET\\0000\"");
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"ROOT\\NET\\0000\"");
     EXPECT_TRUE(main->closed) << "the held close goes on after the apply";
     EXPECT_EQ(order, (Strings{"asked", "enable ran", "close", "program ends"}));
     EXPECT_FALSE(app.state().apply.running);
@@ -498,10 +520,20 @@ TEST_F(AdapterPanel, WithoutDevconTheDeviceFunctionsDisableThenEnable) {
         window.repaints.clear();
         window.click("修改_按钮");
         ASSERT_EQ(runner.calls.size(), 1u) << "devcon is not asked twice";
-        EXPECT_EQ(devices.calls, (Strings{"disable PCI\\VEN_10EC&DEV_8139", "enable PCI\\VEN_10EC&DEV_8139"}));
+        // Only B's own device, found by its driver key; never the other port.
+        EXPECT_EQ(devices.calls, (Strings{"disable PCI\\VEN_10EC&DEV_8139\\B", "enable PCI\\VEN_10EC&DEV_8139\\B"}));
         EXPECT_EQ(window.repaints.size(), 2u);   // the disabling and enabling texts, each painted
         EXPECT_EQ(window.text("状态_标签"), c.text);
     }
+    // No device has B's driver key: none is touched, whatever ids it shares.
+    devices.devices.pop_back();
+    devices.calls.clear();
+    runner.calls.clear();
+    runner.results = {{true, true, platform::kCommandNotFound}};
+    window.click("修改_按钮");
+    EXPECT_TRUE(devices.calls.empty());
+    EXPECT_EQ(window.text("状态_标签"), "IP地址已写入，但重启网卡失败！");
+    devices.devices = FakeDevices().devices;
     // devcon found: the device functions are not used while its enable
     // succeeds, even when its disable fails.
     devices.calls.clear();
@@ -524,7 +556,7 @@ TEST_F(AdapterPanel, WithoutDevconTheDeviceFunctionsDisableThenEnable) {
             runner.results = {{true, true, 0}, enable};
             window.click("修改_按钮");
             EXPECT_EQ(runner.calls.size(), 2u);
-            EXPECT_EQ(devices.calls, (Strings{"enable PCI\\VEN_10EC&DEV_8139"}));
+            EXPECT_EQ(devices.calls, (Strings{"enable PCI\\VEN_10EC&DEV_8139\\B"}));
             EXPECT_EQ(window.text("状态_标签"),
                       answer == DeviceChange::Done ? "IP地址修改成功！" : "IP地址已写入，但重启网卡失败！");
         }
@@ -545,19 +577,22 @@ TEST_F(AdapterPanel, UnelevatedTheApplyRunsElevatedAndItsStepsShowInOrder) {
     const char* typed[] = {"192.168.1.10", "255.255.255.0", "", "8.8.8.8", ""};
     for (int i = 0; i < 5; ++i) window.setText(adapter::kFields[i], typed[i]);
 
-    bool enabledWhileRunning = true;
-    elevation.whileRunning = [&] { enabledWhileRunning = window.enabled("修改_按钮"); };
     elevation.steps = {1, 2};
     elevation.code = adapter::kExitApplied;
     window.click("修改_按钮");
     ASSERT_EQ(elevation.runs.size(), 1u);
     EXPECT_EQ(elevation.runs[0], (Strings{"--apply-adapter", "{B}", "PCI\\VEN_10EC&DEV_8139", "192.168.1.10",
                                           "255.255.255.0", "", "8.8.8.8", ""}));
+    // The click returned at once; the button stays off while the instance runs.
+    EXPECT_FALSE(window.enabled("修改_按钮"));
+    window.click("修改_按钮");
+    EXPECT_EQ(elevation.runs.size(), 1u) << "no second instance beside the first";
+    elevation.play();
     EXPECT_EQ(elevation.statuses, (Strings{"正在禁用网络适配器...", "正在启用网络适配器..."}));
     EXPECT_EQ(window.repaints, (Strings{"状态_标签", "状态_标签"}));
     EXPECT_EQ(window.text("状态_标签"), "IP地址修改成功！");
-    EXPECT_FALSE(enabledWhileRunning);
     EXPECT_TRUE(window.enabled("修改_按钮"));
+    EXPECT_FALSE(elevation.alive) << "the ended instance is let go";
     // This process wrote nothing and started nothing.
     EXPECT_TRUE(reg.writes.empty());
     EXPECT_TRUE(runner.calls.empty());
@@ -565,24 +600,29 @@ TEST_F(AdapterPanel, UnelevatedTheApplyRunsElevatedAndItsStepsShowInOrder) {
     struct Case {
         std::vector<int> steps;
         std::optional<int> code;
+        bool declined;
         std::string_view text;
     };
     const Case cases[] = {
-        {{1, 2}, adapter::kExitRestartFailed, "IP地址已写入，但重启网卡失败！"},
-        {{}, adapter::kExitNotWritten, "IP地址修改失败！"},
-        {{}, std::nullopt, "IP地址修改失败！"},                           // the prompt declined
-        {{1}, std::nullopt, "IP地址已写入，但重启网卡失败！"},            // lost after the write
-        {{2, 1, 7}, adapter::kExitApplied, "IP地址修改成功！"},           // no step goes back
+        {{1, 2}, adapter::kExitRestartFailed, false, "IP地址已写入，但重启网卡失败！"},
+        {{}, adapter::kExitNotWritten, false, "IP地址修改失败！"},
+        {{}, std::nullopt, true, "IP地址修改失败！"},                      // the prompt declined
+        {{1}, std::nullopt, false, "IP地址已写入，但重启网卡失败！"},      // its code unreadable after the write
+        {{2, 1, 7}, adapter::kExitApplied, false, "IP地址修改成功！"},     // no step goes back
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text));
         elevation.steps = c.steps;
         elevation.code = c.code;
+        elevation.declines = c.declined;
         elevation.statuses.clear();
         window.setText("状态_标签", "");
         window.click("修改_按钮");
+        if (!c.declined) elevation.play();
         EXPECT_EQ(window.text("状态_标签"), c.text);
+        EXPECT_TRUE(window.enabled("修改_按钮"));
     }
+    elevation.declines = false;
     EXPECT_EQ(elevation.statuses, (Strings{"正在启用网络适配器...", "正在启用网络适配器...", "正在启用网络适配器..."}));
     EXPECT_TRUE(reg.writes.empty());
     EXPECT_TRUE(runner.calls.empty());
@@ -613,6 +653,8 @@ TEST_F(AdapterPanel, TheVerbAcceptsOnlyAnAdapterOfTheWalkAndDottedQuads) {
     ASSERT_TRUE(call);
     EXPECT_EQ(call->request.fields, good.fields);
     EXPECT_EQ(call->progressWindow, "");
+    // The entry the walk found the adapter in, as the device functions name it.
+    EXPECT_EQ(call->driverKey, "{4d36e972-e325-11ce-bfc1-08002be10318}\\0000");
     call = adapter::parseVerb(adapter::verbArguments(good, "1234"), reg);
     ASSERT_TRUE(call);
     EXPECT_EQ(call->progressWindow, "1234");
@@ -631,6 +673,8 @@ TEST_F(AdapterPanel, TheVerbAcceptsOnlyAnAdapterOfTheWalkAndDottedQuads) {
         with(3, "256.0.0.1"), with(3, "1.2.3"), with(3, "1.2.3.4.5"), with(3, "1.2.3.4 "), with(3, " 1.2.3.4"),
         with(4, "1.2.3.4\r\n"), with(5, "+1.2.3.4"), with(6, "1..3.4"), with(7, "0x1.2.3.4"), with(7, "1234.1.1.1"),
         with(3, "8.8.8.8,8.8.4.4"),
+        with(3, "010.0.0.1"), with(4, "1.02.3.4"), with(6, "1.2.3.00"), with(7, "00.1.1.1"),   // octal to some readers
+        [&] { Strings a = adapter::verbArguments(good, "1"); a.push_back("--progress-window"); a.push_back("2"); return a; }(),
         Strings(args.begin(), args.end() - 1),   // six values
         [&] { Strings a = args; a.push_back("--other"); a.push_back("1"); return a; }(),
         [&] { Strings a = args; a.push_back("--progress-window"); return a; }(),
@@ -645,16 +689,18 @@ TEST_F(AdapterPanel, TheVerbAcceptsOnlyAnAdapterOfTheWalkAndDottedQuads) {
     EXPECT_TRUE(reg.writes.empty());
     EXPECT_TRUE(adapter::isFieldText("0.0.0.0"));
     EXPECT_TRUE(adapter::isFieldText("255.255.255.255"));
+    EXPECT_TRUE(adapter::isFieldText("10.0.100.1"));
     EXPECT_TRUE(adapter::isFieldText(""));
 }
 
 TEST_F(AdapterPanel, TheVerbWritesRestartsAndAnswersWithItsExitCode) {
     twoAdapters();
     FakeDevices devices;
-    const adapter::ApplyRequest request{"{B}", "PCI\\VEN_10EC&DEV_8139", {"10.0.0.9", "", "", "8.8.8.8", "8.8.4.4"}};
+    const adapter::VerbCall request{
+        {"{B}", "PCI\\VEN_10EC&DEV_8139", {"10.0.0.9", "", "", "8.8.8.8", "8.8.4.4"}}, "", "{4d36e972-e325-11ce-bfc1-08002be10318}\\0001"};
     std::vector<int> steps;
     auto report = [&](adapter::Step s) { steps.push_back(static_cast<int>(s)); };
-    const adapter::RestartServices restart{runner, &devices, false};
+    const adapter::RestartServices restart{runner, &devices};
     runner.form = &form;
     EXPECT_EQ(adapter::runVerb(request, reg, restart, report), adapter::kExitApplied);
     EXPECT_EQ(reg.get(interfaceKey("{B}"), "IPAddress")->data, "10.0.0.9\0\0"s);
@@ -673,4 +719,93 @@ TEST_F(AdapterPanel, TheVerbWritesRestartsAndAnswersWithItsExitCode) {
     EXPECT_TRUE(steps.empty());
     EXPECT_EQ(runner.calls.size(), 4u);
     EXPECT_TRUE(devices.calls.empty());
+
+    // No devcon in the system folder: the instance restarts the adapter's
+    // own device through the device functions, not its sibling.
+    reg.failSetOf.clear();
+    runner.results = {{true, true, platform::kCommandNotFound}};
+    EXPECT_EQ(adapter::runVerb(request, reg, restart, report), adapter::kExitApplied);
+    EXPECT_EQ(runner.calls.size(), 5u);
+    EXPECT_EQ(devices.calls, (Strings{"disable PCI\\VEN_10EC&DEV_8139\\B", "enable PCI\\VEN_10EC&DEV_8139\\B"}));
+}
+
+// --- the apply never waits in a nested loop ---
+
+TEST_F(AdapterPanel, InProcessTheApplyRunsOnAWorkerAndItsResultsComeBackPosted) {
+    twoAdapters();
+    FakeTasks tasks;
+    tasks.queued = true;   // the UI thread sees the posts only when it drains
+    ui::MemoryForm window{layouts::mainWindow()};
+    adapter::AdapterLists own;
+    adapter::PanelServices services{reg, runner, dialogs};
+    services.tasks = &tasks;
+    adapter::bindAdapterPanel(window, own, services);
+    runner.form = &window;
+    adapter::刷新网卡列表(window, own, reg);
+    window.setText("状态_标签", "before");
+    window.click("修改_按钮");
+    // The worker wrote and restarted; the window has not been told yet.
+    EXPECT_EQ(tasks.started, 1);
+    EXPECT_EQ(reg.writes.size(), 4u);
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(runner.calls[0].status, "before") << "the worker never touches the window";
+    EXPECT_EQ(window.text("状态_标签"), "before");
+    EXPECT_FALSE(window.enabled("修改_按钮"));
+    window.click("修改_按钮");
+    EXPECT_EQ(tasks.started, 1) << "no second apply while one runs";
+    window.close();
+    EXPECT_FALSE(window.closed) << "the close waits for the enable";
+    EXPECT_TRUE(tasks.timers.empty()) << "no bound for a restart in this process";
+    tasks.drain();
+    EXPECT_EQ(window.repaints, (Strings{"状态_标签", "状态_标签"}));
+    EXPECT_EQ(window.text("状态_标签"), "IP地址修改成功！");
+    EXPECT_TRUE(window.enabled("修改_按钮"));
+    EXPECT_TRUE(window.closed);
+}
+
+TEST(AdapterPanelInApp, TheWindowFollowsTheElevatedInstanceAndHoldsACloseOnlyForItsBound) {
+    TestServices t;
+    addAdapter(t.registry, 0, "Wired", "{W}", "ROOT\\NET\\0000");
+    FakeElevation elevation;
+    t.services.elevation = &elevation;
+    shell::App app(t.services);
+    auto* main = static_cast<ui::MemoryForm*>(app.openMainWindow());
+    ASSERT_NE(main, nullptr);
+    int cleaned = 0;
+    app.steps().canClose = [&](ui::Form&) { ++cleaned; };
+
+    // The instance ends: the window learns it and lets go of it.
+    main->click("修改_按钮");
+    EXPECT_FALSE(main->enabled("修改_按钮"));
+    main->close();
+    EXPECT_FALSE(main->closed);
+    ASSERT_EQ(t.tasks.timers.size(), 1u);
+    EXPECT_EQ(t.tasks.timers[0].first, adapter::kCloseHoldMs);
+    elevation.steps = {1, 2};
+    elevation.play();
+    EXPECT_EQ(main->text("状态_标签"), "IP地址修改成功！");
+    EXPECT_TRUE(main->closed) << "the held close went on once the instance ended";
+    EXPECT_EQ(cleaned, 1);
+    t.tasks.fire();   // the bound's timer, late: it finds nothing to do
+    EXPECT_FALSE(app.state().apply.running);
+
+    // An instance that outlives the bound: the window closes, the instance
+    // (which finishes its own enable) is no longer followed.
+    TestServices t2;
+    addAdapter(t2.registry, 0, "Wired", "{W}", "ROOT\\NET\\0000");
+    FakeElevation slow;
+    t2.services.elevation = &slow;
+    shell::App app2(t2.services);
+    auto* main2 = static_cast<ui::MemoryForm*>(app2.openMainWindow());
+    bool programEnded = false;
+    main2->click("修改_按钮");
+    app2.state().apply.whenDone([&] { programEnded = true; });
+    main2->close();
+    EXPECT_FALSE(main2->closed);
+    EXPECT_TRUE(slow.alive);
+    t2.tasks.fire();
+    EXPECT_TRUE(main2->closed);
+    EXPECT_FALSE(slow.alive);
+    EXPECT_TRUE(programEnded);
+    EXPECT_FALSE(app2.state().apply.running);
 }

@@ -1,6 +1,7 @@
 // Test doubles of the platform services.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "platform/tasks.h"
 #include "memory_registry.h"
 #include "shell/services.h"
 #include "ui/memory_form.h"
@@ -194,6 +196,38 @@ struct RecordingTransport : platform::HttpTransport {
     void letMessagesThrough() override { ++pumps; }
 };
 
+// Workers and timers. A job runs at once on the calling thread; what it
+// posts runs at once too (the UI thread is free), or, with `queued`, waits
+// for drain() (the UI thread is busy until then). Timers wait for fire().
+struct FakeTasks : platform::Tasks {
+    bool queued = false;
+    int started = 0;
+    std::vector<std::function<void()>> posted;
+    std::vector<std::pair<unsigned, std::function<void()>>> timers;
+    bool start(std::function<void(const Post&)> job) override {
+        ++started;
+        const Post post = [this](std::function<void()> f) {
+            if (queued) posted.push_back(std::move(f));
+            else f();
+        };
+        job(post);
+        return true;
+    }
+    void after(unsigned ms, std::function<void()> then) override { timers.emplace_back(ms, std::move(then)); }
+    void drain() {
+        while (!posted.empty()) {
+            auto f = std::move(posted.front());
+            posted.erase(posted.begin());
+            f();
+        }
+    }
+    void fire() {
+        auto due = std::move(timers);
+        timers.clear();
+        for (auto& [ms, then] : due) then();
+    }
+};
+
 // All doubles together, wired into a Services record.
 struct TestServices {
     ui::MemoryWindows windows;
@@ -208,8 +242,10 @@ struct TestServices {
     shell::Services services{windows, runner, dialogs, system, files, shell, registry, http, transport};
     RecordingClipboard clipboard;
     RecordingBrowsers browsers;
+    FakeTasks tasks;
     TestServices() {
         services.clipboard = &clipboard;
         services.browsers = &browsers;
+        services.tasks = &tasks;
     }
 };

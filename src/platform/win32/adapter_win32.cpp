@@ -31,71 +31,95 @@ std::wstring modulePath() {
 // The network adapter device class.
 const GUID kNetClass = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
-bool sameId(std::wstring_view a, std::wstring_view b) {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
-
-// Whether a multi-string property of the device (hardware or compatible
-// identifiers) holds `id`.
-bool propertyHolds(HDEVINFO set, SP_DEVINFO_DATA& dev, DWORD property, std::wstring_view id) {
+// A text property of the device; "" when it has none.
+std::wstring textProperty(HDEVINFO set, SP_DEVINFO_DATA& dev, DWORD property) {
     DWORD type = 0, size = 0;
     SetupDiGetDeviceRegistryPropertyW(set, &dev, property, &type, nullptr, 0, &size);
-    if (size == 0) return false;
+    if (size == 0) return {};
     std::vector<wchar_t> buf(size / sizeof(wchar_t) + 2, L'\0');
     if (!SetupDiGetDeviceRegistryPropertyW(set, &dev, property, &type, reinterpret_cast<BYTE*>(buf.data()), size,
-                                           nullptr))
-        return false;
-    for (const wchar_t* p = buf.data(); *p; p += wcslen(p) + 1)
-        if (sameId(p, id)) return true;
-    return false;
+                                           nullptr) ||
+        type != REG_SZ)
+        return {};
+    return buf.data();
 }
 
-bool matches(HDEVINFO set, SP_DEVINFO_DATA& dev, std::wstring_view id) {
+std::wstring instanceOf(HDEVINFO set, SP_DEVINFO_DATA& dev) {
     wchar_t instance[512] = {};
-    if (SetupDiGetDeviceInstanceIdW(set, &dev, instance, 512, nullptr) && sameId(instance, id)) return true;
-    return propertyHolds(set, dev, SPDRP_HARDWAREID, id) || propertyHolds(set, dev, SPDRP_COMPATIBLEIDS, id);
+    if (!SetupDiGetDeviceInstanceIdW(set, &dev, instance, 512, nullptr)) return {};
+    return instance;
 }
 
-// Calls `each` with every present network adapter the identifier selects.
-template <class Each>
-void forEachMatch(HDEVINFO set, std::wstring_view id, Each each) {
+platform::DeviceChange change(const std::wstring& instance, bool enable) {
+    using platform::DeviceChange;
+    if (instance.empty()) return DeviceChange::Failed;
+    HDEVINFO set = SetupDiGetClassDevsW(&kNetClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) return DeviceChange::Failed;
+    DeviceChange result = DeviceChange::Failed;
     for (DWORD i = 0;; ++i) {
         SP_DEVINFO_DATA dev{};
         dev.cbSize = sizeof dev;
         if (!SetupDiEnumDeviceInfo(set, i, &dev)) break;
-        if (matches(set, dev, id)) each(dev);
-    }
-}
-
-platform::DeviceChange change(const std::wstring& id, bool enable) {
-    using platform::DeviceChange;
-    if (id.empty()) return DeviceChange::Failed;
-    HDEVINFO set = SetupDiGetClassDevsW(&kNetClass, nullptr, nullptr, DIGCF_PRESENT);
-    if (set == INVALID_HANDLE_VALUE) return DeviceChange::Failed;
-    bool any = false, failed = false, reboot = false;
-    forEachMatch(set, id, [&](SP_DEVINFO_DATA& dev) {
-        any = true;
+        const std::wstring id = instanceOf(set, dev);
+        if (CompareStringOrdinal(id.c_str(), -1, instance.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
         SP_PROPCHANGE_PARAMS p{};
         p.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
         p.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
         p.StateChange = enable ? DICS_ENABLE : DICS_DISABLE;
         p.Scope = DICS_FLAG_GLOBAL;
         p.HwProfile = 0;
-        if (!SetupDiSetClassInstallParamsW(set, &dev, &p.ClassInstallHeader, sizeof p) ||
-            !SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &dev)) {
-            failed = true;   // the other devices still get their turn
-            return;
+        if (SetupDiSetClassInstallParamsW(set, &dev, &p.ClassInstallHeader, sizeof p) &&
+            SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &dev)) {
+            SP_DEVINSTALL_PARAMS_W params{};
+            params.cbSize = sizeof params;
+            const bool reboot = SetupDiGetDeviceInstallParamsW(set, &dev, &params) &&
+                                (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART));
+            result = reboot ? DeviceChange::RebootNeeded : DeviceChange::Done;
         }
-        SP_DEVINSTALL_PARAMS_W params{};
-        params.cbSize = sizeof params;
-        if (SetupDiGetDeviceInstallParamsW(set, &dev, &params) && (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)))
-            reboot = true;
-    });
+        break;   // one device has this identifier
+    }
     SetupDiDestroyDeviceInfoList(set);
-    if (!any || failed) return DeviceChange::Failed;
-    return reboot ? DeviceChange::RebootNeeded : DeviceChange::Done;
+    return result;
 }
+
+// The end of the followed process, posted to the receiver window.
+constexpr UINT kEnded = WM_APP + 2;
+
+// A started instance: its steps and its end arrive at the receiver window.
+class Win32ElevatedInstance final : public platform::ElevatedInstance, public ProgressReceiver {
+public:
+    Win32ElevatedInstance(std::function<void(int)> progress, std::function<void(std::optional<int>)> ended)
+        : ProgressReceiver(std::move(progress)), m_ended(std::move(ended)) {}
+    ~Win32ElevatedInstance() override {
+        // Waits for a callback that already runs: none posts afterwards.
+        if (m_wait) UnregisterWaitEx(m_wait, INVALID_HANDLE_VALUE);
+    }
+    // Follows the process; false when it cannot be waited for.
+    bool follow(HANDLE process) {
+        m_process.reset(process);
+        return RegisterWaitForSingleObject(&m_wait, m_process.get(), &Win32ElevatedInstance::signalled, hwnd(),
+                                           INFINITE, WT_EXECUTEONLYONCE);
+    }
+
+private:
+    static void CALLBACK signalled(void* window, BOOLEAN) { PostMessageW(static_cast<HWND>(window), kEnded, 0, 0); }
+    void other(UINT message, WPARAM, LPARAM) override {
+        if (message != kEnded || !m_ended) return;
+        // Anyone may post to this window: only the process itself says it ended.
+        if (WaitForSingleObject(m_process.get(), 0) != WAIT_OBJECT_0) return;
+        std::optional<int> code;
+        DWORD value = 0;
+        if (GetExitCodeProcess(m_process.get(), &value) && value != STILL_ACTIVE) code = static_cast<int>(value);
+        // The callback may end this object: it runs from a copy, and nothing
+        // of this object is touched after it.
+        std::function<void(std::optional<int>)> ended = std::move(m_ended);
+        m_ended = nullptr;
+        ended(code);
+    }
+    std::function<void(std::optional<int>)> m_ended;
+    UniqueHandle m_process;
+    HANDLE m_wait = nullptr;
+};
 
 }  // namespace
 
@@ -157,6 +181,11 @@ LRESULT CALLBACK ProgressReceiver::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) 
         if (self && self->m_progress && wp > 0 && wp < 16) self->m_progress(static_cast<int>(wp));
         return 0;
     }
+    if (msg >= WM_APP && msg <= 0xBFFF) {
+        auto* self = reinterpret_cast<ProgressReceiver*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+        if (self) self->other(msg, wp, lp);
+        return 0;
+    }
     return DefWindowProcW(h, msg, wp, lp);
 }
 
@@ -178,19 +207,19 @@ bool Win32Elevation::elevated() {
     return false;
 }
 
-std::optional<int> Win32Elevation::runElevated(const std::vector<std::string>& arguments, unsigned timeoutMs,
-                                               const std::function<void(int)>& progress) {
-    ProgressReceiver window(progress);
-    if (!window.hwnd()) return std::nullopt;
+std::unique_ptr<platform::ElevatedInstance> Win32Elevation::start(const std::vector<std::string>& arguments,
+                                                                   platform::ElevatedCallbacks callbacks) {
+    auto instance = std::make_unique<Win32ElevatedInstance>(std::move(callbacks.progress), std::move(callbacks.ended));
+    if (!instance->hwnd()) return nullptr;
     std::wstring parameters;
     for (const std::string& a : arguments) {
         if (!parameters.empty()) parameters += L' ';
         parameters += quoteArgument(widen(a));
     }
     parameters += L' ' + widen(platform::kProgressWindowOption) + L' ' +
-                  std::to_wstring(reinterpret_cast<std::uintptr_t>(window.hwnd()));
+                  std::to_wstring(reinterpret_cast<std::uintptr_t>(instance->hwnd()));
     const std::wstring program = m_program.empty() ? modulePath() : m_program;
-    if (program.empty()) return std::nullopt;
+    if (program.empty()) return nullptr;
 
     SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof sei;
@@ -201,56 +230,49 @@ std::optional<int> Win32Elevation::runElevated(const std::vector<std::string>& a
     sei.lpParameters = parameters.c_str();
     sei.nShow = SW_HIDE;
     // A declined prompt fails here (ERROR_CANCELLED): nothing started.
-    if (!ShellExecuteExW(&sei) || !sei.hProcess) return std::nullopt;
-    UniqueHandle process(sei.hProcess);
-    const bool ended = waitFor(process.get(), timeoutMs, true);
-    // Steps posted just before the instance ended may still be queued.
-    window.drain();
-    if (!ended) return std::nullopt;
-    DWORD code = 0;
-    if (!GetExitCodeProcess(process.get(), &code)) return std::nullopt;
-    return static_cast<int>(code);
-}
-
-platform::DeviceChange Win32Devices::setEnabled(std::string_view id, bool enable, unsigned timeoutMs) {
-    struct Call {
-        UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-        std::atomic<platform::DeviceChange> result{platform::DeviceChange::Failed};
-    };
-    auto call = std::make_shared<Call>();
-    if (!call->done) return platform::DeviceChange::Failed;
-    std::thread worker;
-    try {
-        worker = std::thread([call, wid = widen(id), enable] {
-            try {
-                call->result = change(wid, enable);
-            } catch (...) {
-            }
-            SetEvent(call->done.get());
-        });
-    } catch (...) {
-        return platform::DeviceChange::Failed;
+    if (!ShellExecuteExW(&sei) || !sei.hProcess) return nullptr;
+    if (!instance->follow(sei.hProcess)) {
+        // Cannot be followed without a wait: the instance runs on, and the
+        // window cannot know how it ends (reported as unconfirmed).
+        return nullptr;
     }
-    const bool inTime = waitFor(call->done.get(), timeoutMs, true);
-    // Past the bound the call still runs, and cannot be ended: nothing may
-    // overtake it (an enable started now could finish before the disable).
-    if (!inTime) waitFor(call->done.get(), 0, true);
-    worker.join();
-    return inTime ? call->result.load() : platform::DeviceChange::Failed;
+    return instance;
 }
 
-std::vector<std::string> Win32Devices::selected(std::string_view id) {
-    std::vector<std::string> out;
-    const std::wstring wid = widen(id);
-    if (wid.empty()) return out;
+std::vector<platform::NetworkDevice> Win32Devices::present() {
+    std::vector<platform::NetworkDevice> out;
     HDEVINFO set = SetupDiGetClassDevsW(&kNetClass, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) return out;
-    forEachMatch(set, wid, [&](SP_DEVINFO_DATA& dev) {
-        wchar_t instance[512] = {};
-        if (SetupDiGetDeviceInstanceIdW(set, &dev, instance, 512, nullptr)) out.push_back(narrow(instance));
-    });
+    for (DWORD i = 0;; ++i) {
+        SP_DEVINFO_DATA dev{};
+        dev.cbSize = sizeof dev;
+        if (!SetupDiEnumDeviceInfo(set, i, &dev)) break;
+        out.push_back({narrow(instanceOf(set, dev)), narrow(textProperty(set, dev, SPDRP_DRIVER))});
+    }
     SetupDiDestroyDeviceInfoList(set);
     return out;
+}
+
+platform::DeviceChange Win32Devices::setEnabled(std::string_view instance, bool enable, unsigned timeoutMs) {
+    const ULONGLONG begun = GetTickCount64();
+    const platform::DeviceChange result = change(widen(instance), enable);
+    // The call cannot be ended; one that took longer than its bound counts
+    // as failed all the same.
+    if (timeoutMs != 0 && GetTickCount64() - begun > timeoutMs) return platform::DeviceChange::Failed;
+    return result;
+}
+
+ApplyLock::ApplyLock() {
+    m_mutex = CreateMutexW(nullptr, FALSE, kApplyMutexName);
+    if (!m_mutex) return;
+    // Abandoned: an instance ended without letting go; the lock is ours now.
+    const DWORD w = WaitForSingleObject(m_mutex, 0);
+    m_held = w == WAIT_OBJECT_0 || w == WAIT_ABANDONED;
+}
+
+ApplyLock::~ApplyLock() {
+    if (m_held) ReleaseMutex(m_mutex);
+    if (m_mutex) CloseHandle(m_mutex);
 }
 
 }  // namespace win32

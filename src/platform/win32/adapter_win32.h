@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,12 +33,16 @@ UINT progressMessage();
 class ProgressReceiver {
 public:
     explicit ProgressReceiver(std::function<void(int step)> progress);
-    ~ProgressReceiver();
+    virtual ~ProgressReceiver();
     ProgressReceiver(const ProgressReceiver&) = delete;
     ProgressReceiver& operator=(const ProgressReceiver&) = delete;
     HWND hwnd() const { return m_hwnd; }   // null when it could not be made
     // Dispatches the steps already queued for it.
     void drain();
+
+protected:
+    // Another message of this window (the elevated instance's end).
+    virtual void other(UINT message, WPARAM wParam, LPARAM lParam) {}
 
 private:
     static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
@@ -46,33 +51,49 @@ private:
 };
 
 // Elevated: the token says so, or the system's consent prompt is switched
-// off (EnableLUA 0), so there is nobody to ask. runElevated starts the
-// program with ShellExecuteExW and the "runas" verb; the instance's steps
-// arrive at a message-only window of this thread. Call from the UI thread.
+// off (EnableLUA 0), so there is nobody to ask. start runs the program with
+// ShellExecuteExW and the "runas" verb and keeps the process handle: a
+// thread-pool wait on it posts the end to the same message-only window of
+// this thread the instance posts its steps to, so the end arrives after
+// every step. Call from the UI thread.
 class Win32Elevation final : public platform::Elevation {
 public:
     Win32Elevation() = default;
     // Tests: another program, and another verb than "runas".
     Win32Elevation(std::wstring program, std::wstring verb) : m_program(std::move(program)), m_verb(std::move(verb)) {}
     bool elevated() override;
-    std::optional<int> runElevated(const std::vector<std::string>& arguments, unsigned timeoutMs,
-                                   const std::function<void(int step)>& progress) override;
+    std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& arguments,
+                                                      platform::ElevatedCallbacks callbacks) override;
 
 private:
     std::wstring m_program;        // "" = this program
     std::wstring m_verb = L"runas";
 };
 
+// The elevated instance's hold on the apply: a named mutex, one instance on
+// the machine at a time. Held until the object goes (or the process ends).
+class ApplyLock {
+public:
+    ApplyLock();
+    ~ApplyLock();
+    ApplyLock(const ApplyLock&) = delete;
+    ApplyLock& operator=(const ApplyLock&) = delete;
+    bool held() const { return m_held; }   // false: another instance applies
+
+private:
+    HANDLE m_mutex = nullptr;
+    bool m_held = false;
+};
+inline constexpr wchar_t kApplyMutexName[] = L"Global\\Korvan.ApplyAdapter";
+
+// The present devices of the network class with their driver keys, and
 // SetupDiSetClassInstallParamsW + SetupDiCallClassInstaller(DIF_PROPERTYCHANGE)
-// with DICS_DISABLE or DICS_ENABLE, DICS_FLAG_GLOBAL, on each present
-// network adapter the identifier names. The calls run on a worker thread
-// while the caller's thread keeps dispatching its messages.
+// with DICS_DISABLE or DICS_ENABLE, DICS_FLAG_GLOBAL, on the one device with
+// the given instance identifier. Blocks the calling thread.
 class Win32Devices final : public platform::Devices {
 public:
-    platform::DeviceChange setEnabled(std::string_view id, bool enable, unsigned timeoutMs) override;
-    // The instance identifiers of the devices `id` selects, as setEnabled
-    // would change them.
-    static std::vector<std::string> selected(std::string_view id);
+    std::vector<platform::NetworkDevice> present() override;
+    platform::DeviceChange setEnabled(std::string_view instance, bool enable, unsigned timeoutMs) override;
 };
 
 }  // namespace win32

@@ -5,16 +5,23 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/runner.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "platform/tasks.h"
 
 namespace win32 {
 
@@ -66,7 +73,9 @@ bool waitFor(HANDLE handle, std::uint32_t timeoutMs, bool pump);
 // Without wait the process lives on by itself. With wait it runs in a job
 // object of its own that ends the whole process tree when it is closed:
 // run returns once the tree is gone, and a tree still running at the limit
-// is ended first. Call from the UI thread when pumpMessages is set.
+// is ended first. Call from the UI thread when pumpMessages is set; without
+// it from any thread. With systemPathOnly the process gets this process's
+// environment with PATH the (stand-in) system folder alone.
 class Win32Runner final : public platform::Runner {
 public:
     Win32Runner() = default;
@@ -77,6 +86,39 @@ public:
 private:
     std::wstring m_systemFolder;
 };
+
+// Workers and timers for the thread that creates it (the UI thread): a
+// message-only window of that thread runs what the workers post and the
+// timers' closures. The destructor waits for every worker, then drops what
+// is still queued unrun.
+class Win32Tasks final : public platform::Tasks {
+public:
+    Win32Tasks();
+    ~Win32Tasks() override;
+    Win32Tasks(const Win32Tasks&) = delete;
+    Win32Tasks& operator=(const Win32Tasks&) = delete;
+    bool start(std::function<void(const Post& post)> job) override;
+    void after(unsigned ms, std::function<void()> then) override;
+
+    struct Shared;   // what the workers' posts reach (tasks_win32.cpp)
+
+private:
+    static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
+    std::shared_ptr<Shared> m_shared;
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Worker> m_workers;
+    std::map<UINT_PTR, std::function<void()>> m_timers;
+    UINT_PTR m_nextTimer = 1;
+};
+
+// Opens the running program's own file without write or delete sharing and
+// keeps it so until the handle closes: while it is held nobody can rename,
+// replace or remove the executable the tool would elevate. Null when the
+// file cannot be opened so.
+UniqueHandle holdOwnExecutable();
 
 // MessageBoxW, task-modal, without an owner window. A box that cannot be
 // shown answers Cancel.

@@ -48,6 +48,34 @@ bool awaitEmptyJob(HANDLE job, ULONGLONG deadline, bool pump) {
     return true;
 }
 
+// This process's environment block with PATH (any letter case) set to
+// `folder` alone, in the form CreateProcessW takes with
+// CREATE_UNICODE_ENVIRONMENT. Empty when the environment cannot be read.
+std::wstring environmentWithPath(const std::wstring& folder) {
+    wchar_t* block = GetEnvironmentStringsW();
+    if (!block) return {};
+    std::wstring out;
+    bool replaced = false;
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+        const std::wstring_view entry(p);
+        // Names such as "=C:" start with '=': look for the '=' after it.
+        const size_t eq = entry.find(L'=', 1);
+        const std::wstring_view name = entry.substr(0, eq);
+        if (CompareStringOrdinal(name.data(), static_cast<int>(name.size()), L"PATH", 4, TRUE) == CSTR_EQUAL) {
+            if (replaced) continue;
+            replaced = true;
+            out += std::wstring(name) + L"=" + folder;
+        } else {
+            out += entry;
+        }
+        out += L'\0';
+    }
+    FreeEnvironmentStringsW(block);
+    if (!replaced) out += L"Path=" + folder + L'\0';
+    out += L'\0';
+    return out;
+}
+
 // How long the end of a tree that ran past its limit may take.
 constexpr ULONGLONG kEndTreeMs = 10000;
 
@@ -115,6 +143,13 @@ platform::RunResult Win32Runner::run(std::string_view commandLine, const platfor
     if (folder.empty()) return result;
     const std::wstring program = folder + L"\\" + name;
     const wchar_t* directory = options.startInSystemFolder ? folder.c_str() : nullptr;
+    std::wstring environment;
+    if (options.systemPathOnly) {
+        environment = environmentWithPath(folder);
+        if (environment.empty()) return result;
+    }
+    void* env = options.systemPathOnly ? environment.data() : nullptr;
+    const DWORD envFlag = options.systemPathOnly ? CREATE_UNICODE_ENVIRONMENT : 0;
 
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -123,7 +158,7 @@ platform::RunResult Win32Runner::run(std::string_view commandLine, const platfor
     PROCESS_INFORMATION pi{};
 
     if (!options.wait) {
-        if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, directory, &si, &pi))
+        if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, envFlag, env, directory, &si, &pi))
             return result;
         UniqueHandle process(pi.hProcess);
         CloseHandle(pi.hThread);
@@ -146,8 +181,8 @@ platform::RunResult Win32Runner::run(std::string_view commandLine, const platfor
     // (Windows 7), the process leaves that job if it may.
     bool assigned = false;
     for (DWORD extra : {DWORD{0}, DWORD{CREATE_BREAKAWAY_FROM_JOB}}) {
-        if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | extra, nullptr,
-                            directory, &si, &pi))
+        if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED | extra | envFlag,
+                            env, directory, &si, &pi))
             continue;
         if (AssignProcessToJobObject(job.get(), pi.hProcess)) {
             assigned = true;

@@ -1,4 +1,4 @@
-// Host name and program directory.
+// Host name, program directory, and the hold on the program's own file.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -71,6 +71,17 @@ std::string Win32System::programDirectory() {
     if (slash == std::wstring::npos) return {};
     path.resize(slash);
     return narrow(path);
+}
+
+UniqueHandle holdOwnExecutable() {
+    std::wstring path(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0 || n >= path.size()) return {};
+    path.resize(n);
+    // Read sharing only: the loader and anyone reading may go on; a write,
+    // a rename or a delete is refused while this handle is open.
+    return UniqueHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace win32
