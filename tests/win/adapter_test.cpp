@@ -1,10 +1,12 @@
 // The adapter panel against Wine's real registry, real processes and the
 // real main window. The test writes its own adapter entries under the
 // network adapter class key and its own interface keys, and removes them
-// again. devcon is a copy of the logging stand-in: on PATH behind the real
-// command interpreter (so the exit code travels through cmd /c), or the
-// stand-in plays cmd.exe itself in a stand-in system folder (so its log
-// shows the exact command line and window mode the tool started). The
+// again. devcon is a copy of the logging stand-in: in the (Wine prefix's)
+// system folder behind the real command interpreter (so the exit code
+// travels through cmd /c), on the user's PATH (where it must never be
+// run), or the stand-in plays cmd.exe itself in a stand-in system folder
+// (so its log shows the exact command line, window mode, PATH and folder
+// the tool started it with). The
 // elevated instance is the real korvan.exe, started with its verb (Wine
 // runs every process with full rights); the device-function restart runs
 // against what Wine's device installer offers.
@@ -103,30 +105,41 @@ struct SwitchRunner : platform::Runner {
 
 struct FakeElevation : platform::Elevation {
     bool elevated() override { return false; }
-    std::optional<int> runElevated(const std::vector<std::string>&, unsigned, const std::function<void(int)>&) override {
-        return std::nullopt;
+    std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>&,
+                                                      platform::ElevatedCallbacks) override {
+        return nullptr;
     }
 };
 
 // korvan.exe itself, built beside the tests' folder.
 std::wstring korvanExe() { return binaryDir() + L"\\..\\korvan.exe"; }
 
-// Starts korvan.exe with these arguments (each quoted to stay one) and
-// returns its exit code; 999 when it did not start or end in 2 minutes.
-DWORD runKorvan(const std::vector<std::string>& args) {
-    std::wstring line = win32::quoteArgument(korvanExe());
+// Starts a korvan.exe with these arguments (each quoted to stay one); its
+// process handle, null when it did not start.
+HANDLE startKorvan(const std::vector<std::string>& args, const std::wstring& exe = korvanExe()) {
+    std::wstring line = win32::quoteArgument(exe);
     for (const std::string& a : args) line += L" " + win32::quoteArgument(widen(a));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(korvanExe().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return 999;
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
     CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// Its exit code; 999 when it did not end in 2 minutes.
+DWORD exitCodeOf(HANDLE process) {
     DWORD code = 999;
-    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
+    if (process && WaitForSingleObject(process, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+    if (process) CloseHandle(process);
     return code;
 }
+
+DWORD runKorvan(const std::vector<std::string>& args) { return exitCodeOf(startKorvan(args)); }
+
+// Where a devcon an administrator installed is found.
+std::wstring systemDevcon() { return win32::systemFolder() + L"\\devcon.exe"; }
 
 struct RecordingDialogs : platform::Dialogs {
     std::vector<std::string> shown;
@@ -155,7 +168,13 @@ protected:
         form = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
         ASSERT_TRUE(form->alive());
         runner.target = &systemRunner;
-        adapter::bindAdapterPanel(*form, lists, {registry, runner, dialogs});
+        adapter::bindAdapterPanel(*form, lists, panelServices());
+    }
+
+    adapter::PanelServices panelServices(platform::Elevation* elevation = nullptr, platform::Devices* devices = nullptr) {
+        adapter::PanelServices s{registry, runner, dialogs, elevation, devices};
+        s.tasks = &tasks;
+        return s;
     }
 
     void removeKeys() {
@@ -175,11 +194,15 @@ protected:
             RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
             RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
         }
-        for (const wchar_t* name : {L"KORVAN_STANDIN_LOG", L"KORVAN_STANDIN_EXIT", L"KORVAN_STANDIN_HOLD"})
+        for (const wchar_t* name :
+             {L"KORVAN_STANDIN_LOG", L"KORVAN_STANDIN_EXIT", L"KORVAN_STANDIN_HOLD", L"KORVAN_STANDIN_ENVLOG"})
             SetEnvironmentVariableW(name, nullptr);
+        if (m_systemDevcon) DeleteFileW(systemDevcon().c_str());
         if (!m_oldPath.empty()) SetEnvironmentVariableW(L"PATH", m_oldPath.c_str());
         if (!m_tmp.empty()) {
-            for (const wchar_t* f : {L"\\devcon.exe", L"\\devcon.log", L"\\hold"}) DeleteFileW((m_tmp + f).c_str());
+            for (const wchar_t* f : {L"\\devcon.exe", L"\\devcon.log", L"\\hold", L"\\env.log", L"\\korvan.exe",
+                                     L"\\moved.exe"})
+                DeleteFileW((m_tmp + f).c_str());
             RemoveDirectoryW(m_tmp.c_str());
         }
     }
@@ -191,17 +214,38 @@ protected:
         return out;
     }
     void click(std::string_view name) { SendMessageW(unit(name), BM_CLICK, 0, 0); }
+    // Clicks 修改 and lets the window run until the apply has ended (the
+    // button is back).
+    void apply(win32::Win32Form* w = nullptr) {
+        w = w ? w : form;
+        SendMessageW(w->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+        EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return IsWindowEnabled(w->unitHwnd("修改_按钮")) != FALSE; },
+                                       120000))
+            << "the apply did not end";
+    }
     void setField(std::string_view name, BYTE a, BYTE b, BYTE c, BYTE d) {
         SendMessageW(unit(name), IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
     }
 
     // A fresh temp folder holding a devcon.exe stand-in, put first on PATH;
     // the stand-in logs to devcon.log there.
-    void devconOnPath() {
+    void tempFolder() {
         wchar_t tmp[MAX_PATH];
         GetTempPathW(MAX_PATH, tmp);
         m_tmp = std::wstring(tmp) + L"korvan_devcon_" + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(m_tmp.c_str(), nullptr);
+        m_log = m_tmp + L"\\devcon.log";
+        SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", m_log.c_str());
+    }
+    // The stand-in as the system folder's own devcon.exe (an
+    // administrator's), logging to devcon.log in the temp folder.
+    void devconInSystemFolder() {
+        tempFolder();
+        m_systemDevcon = true;
+        ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), systemDevcon().c_str(), FALSE));
+    }
+    void devconOnPath() {
+        tempFolder();
         ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), (m_tmp + L"\\devcon.exe").c_str(), FALSE));
         wchar_t path[32768];
         const DWORD n = GetEnvironmentVariableW(L"PATH", path, 32768);
@@ -219,7 +263,10 @@ protected:
     SwitchRunner runner;
     RecordingDialogs dialogs;
     adapter::AdapterLists lists;
+    // Last of what the apply's worker uses: it is waited for first.
+    win32::Win32Tasks tasks;
     bool m_createdClassKey = false;
+    bool m_systemDevcon = false;
     std::wstring m_tmp, m_oldPath, m_log;
 };
 
@@ -309,17 +356,8 @@ TEST_F(AdapterPanelWine, ListFieldsCaptionAndPresetsInTheRealWindow) {
     EXPECT_EQ(SendMessageW(unit("单选框4"), BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
-// Set by the timer callback below, which can only run if the window's
-// messages are processed while devcon runs.
-struct DuringRestart {
-    HWND apply = nullptr, status = nullptr;
-    std::wstring hold;
-    bool seen = false, applyEnabled = true;
-    std::string status0;
-} g_during;
-
 TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) {
-    devconOnPath();
+    devconInSystemFolder();
     click("刷新_按钮");
     putDword(interfaceKey(kIdB), "EnableDHCP", 1);
     setField("IP编辑框1", 192, 168, 1, 10);
@@ -327,27 +365,18 @@ TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) 
     SendMessageW(unit("IP编辑框3"), IPM_CLEARADDRESS, 0, 0);
     click("单选框1");
 
-    // devcon holds until the hold file appears; a timer of this thread
-    // creates it, after looking at the panel.
-    g_during = {};
-    g_during.apply = unit("修改_按钮");
-    g_during.status = unit("状态_标签");
-    g_during.hold = m_tmp + L"\\hold";
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", g_during.hold.c_str());
-    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        g_during.seen = true;
-        g_during.applyEnabled = IsWindowEnabled(g_during.apply);
-        g_during.status0 = windowText(g_during.status);
-        HANDLE f = CreateFileW(g_during.hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(f);
-    });
+    // devcon holds until the hold file appears: meanwhile the click has
+    // returned and the window goes on, showing the step, the button off.
+    const std::wstring hold = m_tmp + L"\\hold";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
     click("修改_按钮");
-    EXPECT_TRUE(g_during.seen) << "no message was processed while devcon ran";
-    EXPECT_FALSE(g_during.applyEnabled);
-    EXPECT_EQ(g_during.status0, "正在禁用网络适配器...");
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return !readAll(m_log).empty(); }, 30000)) << "devcon never started";
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return windowText(unit("状态_标签")) == "正在禁用网络适配器..."; }));
+    EXPECT_FALSE(IsWindowEnabled(unit("修改_按钮")));
+    ASSERT_TRUE(wintest::writeAll(hold, "go"));
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return IsWindowEnabled(unit("修改_按钮")) != FALSE; }, 60000));
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改成功！");
-    EXPECT_TRUE(IsWindowEnabled(unit("修改_按钮")));
 
     const std::string key = interfaceKey(kIdB);
     DWORD type = 0;
@@ -369,80 +398,81 @@ TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) 
     // devcon fails: the values are written, the status says the restart failed.
     SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"2");
     setField("IP编辑框1", 192, 168, 1, 11);
-    click("修改_按钮");
+    apply();
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
     EXPECT_EQ(queryA(key, "IPAddress"), "192.168.1.11\0\0"s);
     EXPECT_EQ(lines(readAll(m_log)).size(), 4u);
 
     // No interface key: nothing is run.
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(key).c_str());
-    click("修改_按钮");
+    apply();
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改失败！");
     EXPECT_EQ(lines(readAll(m_log)).size(), 4u);
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHidden) {
+TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHiddenWithPathTheSystemFolderAlone) {
     // The stand-in as the system folder's cmd.exe: its log holds the whole
-    // command line.
+    // command line, and its environment log the PATH and folder it got.
     runner.target = &standinRunner;
     devconOnPath();
+    const std::wstring envLog = m_tmp + L"\\env.log";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_ENVLOG", envLog.c_str());
     click("刷新_按钮");
     SendMessageW(unit("网卡信息_组合框"), CB_SETCURSEL, 0, 0);   // adapter A, without the event
-    click("修改_按钮");
+    apply();
     auto log = lines(readAll(m_log));
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], "cmd\tsw=0\tcmd /c devcon disable \"" + kDeviceA + "\"");
-    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /c devcon enable \"" + kDeviceA + "\"");
+    EXPECT_EQ(log[0], "cmd\tsw=0\tcmd /d /c devcon disable \"" + kDeviceA + "\"");
+    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /d /c devcon enable \"" + kDeviceA + "\"");
+    // The user's PATH (which holds a devcon) is not handed on; the rest of
+    // the environment is (the stand-in found its log through it).
+    const std::string folder = narrow(wintest::standinSystemFolder());
+    EXPECT_EQ(lines(readAll(envLog)), (std::vector<std::string>(2, "PATH=" + folder + "\tCWD=" + folder)));
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改成功！");
     EXPECT_EQ(queryA(interfaceKey(kIdA), "NameServer"), "9.9.9.9,\0"s);   // B's fields, A's key
 
     SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"1");
-    click("修改_按钮");
+    apply();
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
 }
 
-// What a close request during the disable met: set by the timer below.
-struct DuringClose {
-    HWND main = nullptr, status = nullptr;
-    std::wstring hold, log;
-    bool asked = false, aliveAfter = false;
-    size_t startedBefore = 0;
-    std::string status0;
-} g_close;
+TEST_F(AdapterPanelWine, ADevconOnTheUsersPathIsNeverRun) {
+    // The real cmd, no devcon in the system folder, one first on PATH: cmd
+    // answers 9009, and with no device functions the restart fails.
+    devconOnPath();
+    ASSERT_FALSE(exists(systemDevcon()));
+    click("刷新_按钮");
+    apply();
+    EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
+    EXPECT_EQ(readAll(m_log), "") << "the in-process apply ran the user's devcon";
+    // Nor does the elevated instance (its device functions then fail under
+    // Wine: exit 2, written but not restarted).
+    const adapter::ApplyRequest request{kIdB, kDeviceB, {"192.168.9.12", "255.255.255.0", "", "", ""}};
+    EXPECT_EQ(runKorvan(adapter::verbArguments(request)), 2u);
+    EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "192.168.9.12\0\0"s);
+    EXPECT_EQ(readAll(m_log), "") << "the elevated instance ran the user's devcon";
+}
 
 TEST_F(AdapterPanelWine, ACloseDuringTheApplyWaitsForTheEnableThenGoesOn) {
     runner.target = &standinRunner;   // the stand-in cmd holds until released
     devconOnPath();
     click("刷新_按钮");
-    g_close = {};
-    g_close.main = form->hwnd();
-    g_close.status = unit("状态_标签");
-    g_close.hold = m_tmp + L"\\hold";
-    g_close.log = m_log;
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", g_close.hold.c_str());
-    // Once the disable has started (its record is written before it holds).
-    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
-        g_close.startedBefore = lines(readAll(g_close.log)).size();
-        if (g_close.startedBefore == 0) return;
-        KillTimer(nullptr, id);
-        g_close.asked = true;
-        SendMessageW(g_close.main, WM_CLOSE, 0, 0);
-        g_close.aliveAfter = IsWindow(g_close.main);
-        g_close.status0 = windowText(g_close.status);
-        HANDLE f = CreateFileW(g_close.hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(f);
-    });
+    const HWND main = form->hwnd();
+    const std::wstring hold = m_tmp + L"\\hold";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
     click("修改_按钮");
-    EXPECT_TRUE(g_close.asked) << "no message was processed while the disable ran";
-    EXPECT_EQ(g_close.startedBefore, 1u) << "the close came while the disable ran";
-    EXPECT_TRUE(g_close.aliveAfter) << "the close was not held";
-    EXPECT_EQ(g_close.status0, "正在禁用网络适配器...");
+    // Once the disable has started (its record is written before it holds).
+    ASSERT_TRUE(wintest::pumpUntil(windows, [&] { return !readAll(m_log).empty(); }, 30000));
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(main)) << "the close was not held";
+    EXPECT_EQ(lines(readAll(m_log)).size(), 1u) << "the close came while the disable ran";
+    ASSERT_TRUE(wintest::writeAll(hold, "go"));
     // The enable ran, then the held close went on.
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return !IsWindow(main); }, 60000));
     const auto log = lines(readAll(m_log));
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /c devcon enable \"" + kDeviceB + "\"");
-    EXPECT_FALSE(IsWindow(g_close.main));
+    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /d /c devcon enable \"" + kDeviceB + "\"");
     // The last window gone, the backend asked the loop to end: not here.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
@@ -451,7 +481,11 @@ TEST_F(AdapterPanelWine, ACloseDuringTheApplyWaitsForTheEnableThenGoesOn) {
 
 TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArguments) {
     ASSERT_TRUE(exists(korvanExe()));
-    devconOnPath();
+    devconInSystemFolder();
+    // A copy of korvan.exe runs here, so that a rename that should fail
+    // cannot move the build's own.
+    const std::wstring copy = m_tmp + L"\\korvan.exe";
+    ASSERT_TRUE(CopyFileW(korvanExe().c_str(), copy.c_str(), FALSE));
     std::vector<int> steps;
     win32::ProgressReceiver sink([&](int s) { steps.push_back(s); });
     ASSERT_NE(sink.hwnd(), nullptr);
@@ -462,19 +496,14 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
     // While the instance waits for its disable, it has no window at all.
     const std::wstring hold = m_tmp + L"\\hold";
     SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
-    std::wstring line = win32::quoteArgument(korvanExe());
-    for (const std::string& a : adapter::verbArguments(good, window)) line += L" " + win32::quoteArgument(widen(a));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(korvanExe().c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    for (int i = 0; i < 1000 && readAll(m_log).empty(); ++i) Sleep(20);
+    const HANDLE first = startKorvan(adapter::verbArguments(good, window), copy);
+    ASSERT_NE(first, nullptr);
+    for (int i = 0; i < 1500 && readAll(m_log).empty(); ++i) Sleep(20);
     EXPECT_FALSE(readAll(m_log).empty()) << "the disable never started";
     struct Found {
         DWORD pid;
         int windows = 0;
-    } found{pi.dwProcessId};
+    } found{GetProcessId(first)};
     EnumWindows(
         [](HWND h, LPARAM lp) -> BOOL {
             auto* f = reinterpret_cast<Found*>(lp);
@@ -485,13 +514,34 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
         },
         reinterpret_cast<LPARAM>(&found));
     EXPECT_EQ(found.windows, 0);
-    HANDLE f = CreateFileW(hold.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(f);
-    DWORD code = 999;
-    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
+
+    // While it runs, its executable can be neither renamed, nor overwritten,
+    // nor removed.
+    const std::wstring moved = m_tmp + L"\\moved.exe";
+    const BOOL renamed = MoveFileExW(copy.c_str(), moved.c_str(), 0);
+    EXPECT_FALSE(renamed) << "the running exe was renamed";
+    if (renamed) MoveFileExW(moved.c_str(), copy.c_str(), 0);
+    HANDLE writer = CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the running exe was opened for writing";
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    EXPECT_FALSE(CopyFileW(korvanExe().c_str(), copy.c_str(), FALSE)) << "the running exe was replaced";
+    EXPECT_FALSE(DeleteFileW(copy.c_str())) << "the running exe was removed";
+
+    // A second instance meanwhile (a fresh start of the tool's own) ends at
+    // once: nothing written, nothing started.
+    auto second = good;
+    second.fields[0] = "192.168.9.99";
+    EXPECT_EQ(runKorvan(adapter::verbArguments(second, window)), 1u);
+    EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.9\0\0"s);
+    EXPECT_EQ(lines(readAll(m_log)).size(), 1u);
+
+    ASSERT_TRUE(wintest::writeAll(hold, "go"));
+    const DWORD code = exitCodeOf(first);
     SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
     EXPECT_EQ(code, 0u);
+    // Ended, it lets go of its file.
+    EXPECT_TRUE(DeleteFileW(copy.c_str()));
     sink.drain();
     EXPECT_EQ(steps, (std::vector<int>{1, 2})) << "disabling, then enabling";
     EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.9\0\0"s);
@@ -544,8 +594,8 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
 
 TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps) {
     ASSERT_TRUE(exists(korvanExe()));
-    devconOnPath();
-    // The whole way: arguments, "runas", instance, reports, exit code. Wine
+    devconInSystemFolder();
+    // The whole way: arguments, "runas", instance, reports, its end. Wine
     // shows no consent prompt (its processes hold full rights, so the tool
     // itself counts as elevated there: no shield, the apply in-process);
     // this window is told it is not, and korvan.exe plays this program.
@@ -558,20 +608,36 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
         platform::Elevation& real;
         std::vector<std::string>& shown;
         HWND status;
+        int started = 0;
         Observed(platform::Elevation& r, std::vector<std::string>& s, HWND h) : real(r), shown(s), status(h) {}
         bool elevated() override { return false; }
-        std::optional<int> runElevated(const std::vector<std::string>& a, unsigned t,
-                                       const std::function<void(int)>& progress) override {
-            return real.runElevated(a, t, [&](int step) {
+        std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& a,
+                                                          platform::ElevatedCallbacks c) override {
+            ++started;
+            auto progress = std::move(c.progress);
+            c.progress = [this, progress](int step) {
                 progress(step);
                 shown.push_back(windowText(status));
-            });
+            };
+            return real.start(a, std::move(c));
         }
     } observed(elevation, shown, other->unitHwnd("状态_标签"));
-    adapter::bindAdapterPanel(*other, otherLists, {registry, runner, dialogs, &observed, nullptr});
+    adapter::bindAdapterPanel(*other, otherLists, panelServices(&observed));
     SendMessageW(other->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
     SendMessageW(other->unitHwnd("IP编辑框1"), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 9, 8, 7));
+    // The instance holds in its disable: the button stays off, a second
+    // click starts nothing, and the window follows the process, not a clock.
+    const std::wstring hold = m_tmp + L"\\hold";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
     SendMessageW(other->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return !shown.empty(); }, 60000)) << "no step arrived";
+    EXPECT_FALSE(IsWindowEnabled(other->unitHwnd("修改_按钮")));
+    SendMessageW(other->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    EXPECT_EQ(observed.started, 1);
+    ASSERT_TRUE(wintest::writeAll(hold, "go"));
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return IsWindowEnabled(other->unitHwnd("修改_按钮")) != FALSE; },
+                                   60000));
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
     EXPECT_EQ(shown, (std::vector<std::string>{"正在禁用网络适配器...", "正在启用网络适配器..."}));
     EXPECT_EQ(windowText(other->unitHwnd("状态_标签")), "IP地址修改成功！");
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
@@ -581,10 +647,10 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     Observed declined(missing, shown, other->unitHwnd("状态_标签"));
     adapter::AdapterLists thirdLists;
     win32::Win32Form* third = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
-    adapter::bindAdapterPanel(*third, thirdLists, {registry, runner, dialogs, &declined, nullptr});
+    adapter::bindAdapterPanel(*third, thirdLists, panelServices(&declined));
     SendMessageW(third->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
     SendMessageW(third->unitHwnd("IP编辑框1"), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 9, 8, 6));
-    SendMessageW(third->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    apply(third);
     EXPECT_EQ(windowText(third->unitHwnd("状态_标签")), "IP地址修改失败！");
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
     DestroyWindow(other->hwnd());
@@ -617,58 +683,85 @@ namespace {
 
 const GUID kNetClass = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
-// A device of the network class in Wine's device tree, made for the test:
-// the instance "ROOT\KORVANTESTNET\0000" with one hardware identifier.
+// A device of the network class in Wine's device tree, made for the test,
+// with one hardware identifier and a driver key.
 struct TestDevice {
     HDEVINFO set = INVALID_HANDLE_VALUE;
     SP_DEVINFO_DATA dev{};
     bool made = false;
-    explicit TestDevice(const std::wstring& hardwareId) {
+    TestDevice(const std::wstring& instance, const std::wstring& hardwareId, const std::wstring& driverKey) {
         set = SetupDiCreateDeviceInfoList(&kNetClass, nullptr);
         if (set == INVALID_HANDLE_VALUE) return;
         dev.cbSize = sizeof dev;
-        if (!SetupDiCreateDeviceInfoW(set, L"ROOT\\KORVANTESTNET\\0000", &kNetClass, nullptr, nullptr, 0, &dev)) return;
+        if (!SetupDiCreateDeviceInfoW(set, instance.c_str(), &kNetClass, nullptr, nullptr, 0, &dev)) return;
         std::wstring ids = hardwareId + L'\0' + L'\0';
         if (!SetupDiSetDeviceRegistryPropertyW(set, &dev, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids.data()),
                                                static_cast<DWORD>(ids.size() * sizeof(wchar_t))))
             return;
-        made = SetupDiRegisterDeviceInfo(set, &dev, 0, nullptr, nullptr, nullptr);
+        if (!SetupDiRegisterDeviceInfo(set, &dev, 0, nullptr, nullptr, nullptr)) return;
+        made = true;
+        if (!SetupDiSetDeviceRegistryPropertyW(set, &dev, SPDRP_DRIVER, reinterpret_cast<const BYTE*>(driverKey.c_str()),
+                                               static_cast<DWORD>((driverKey.size() + 1) * sizeof(wchar_t))))
+            made = false;
     }
     ~TestDevice() {
-        if (made) SetupDiRemoveDevice(set, &dev);
+        SetupDiRemoveDevice(set, &dev);
         if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+    }
+};
+
+// The real device functions, their calls recorded.
+struct RecordingDevices : platform::Devices {
+    win32::Win32Devices real;
+    std::vector<std::string> calls;
+    std::vector<platform::NetworkDevice> present() override { return real.present(); }
+    platform::DeviceChange setEnabled(std::string_view id, bool enable, unsigned timeoutMs) override {
+        calls.push_back(std::string(enable ? "enable " : "disable ") + std::string(id));
+        return real.setEnabled(id, enable, timeoutMs);
     }
 };
 
 }  // namespace
 
-TEST_F(AdapterPanelWine, WithoutDevconTheDeviceInstallerIsAskedAndItsAnswerCounts) {
-    // Wine's device installer finds and selects devices as Windows' does,
-    // but implements no DIF_PROPERTYCHANGE: SetupDiSetClassInstallParamsW
-    // fails and SetupDiCallClassInstaller answers ERROR_DI_DO_DEFAULT. So
-    // here the selection is shown, and that a refused change is reported as
-    // a failed restart with the enable still attempted; an actual disable
-    // and enable can only be seen on Windows.
-    TestDevice device(widen(kDeviceB));
-    ASSERT_TRUE(device.made) << GetLastError();
-    const std::vector<std::string> mine{"ROOT\\KORVANTESTNET\\0000"};
-    EXPECT_EQ(win32::Win32Devices::selected("root\\korvan\\0001"), mine) << "by hardware identifier, any case";
-    EXPECT_EQ(win32::Win32Devices::selected("ROOT\\KorvanTestNet\\0000"), mine) << "by instance identifier";
-    EXPECT_TRUE(win32::Win32Devices::selected("ROOT\\KORVAN\\00010").empty());
-    EXPECT_TRUE(win32::Win32Devices::selected("").empty());
+TEST_F(AdapterPanelWine, WithoutDevconTheDeviceInstallerIsAskedForTheAdaptersOwnDeviceOnly) {
+    // Wine's device installer lists devices and their driver keys as
+    // Windows' does, but implements no DIF_PROPERTYCHANGE:
+    // SetupDiSetClassInstallParamsW fails and SetupDiCallClassInstaller
+    // answers ERROR_DI_DO_DEFAULT. So here the choice of the device is
+    // shown, and that a refused change is reported as a failed restart with
+    // the enable still attempted; an actual disable and enable can only be
+    // seen on Windows. (That the elevated instance falls back the same way
+    // is shown natively: under Wine its exit code is 2 either way.)
+    const std::string ownKey = std::string(adapter::kDriverKeyPrefix) + "0002";   // B's entry
+    // A second port with the same hardware identifier, listed first.
+    TestDevice sibling(L"ROOT\\KORVANTESTNET\\0000", widen(kDeviceB), widen(adapter::kDriverKeyPrefix) + L"0007");
+    TestDevice own(L"ROOT\\KORVANTESTNET\\0001", widen(kDeviceB), L"{4D36E972-E325-11CE-BFC1-08002BE10318}\\0002");
+    ASSERT_TRUE(sibling.made && own.made) << GetLastError();
     win32::Win32Devices devices;
+    std::vector<std::string> keys;
+    for (const platform::NetworkDevice& d : devices.present())
+        if (d.instance.rfind("ROOT\\KORVANTESTNET\\", 0) == 0) keys.push_back(d.instance + "=" + d.driverKey);
+    EXPECT_EQ(keys, (std::vector<std::string>{"ROOT\\KORVANTESTNET\\0000=" + std::string(adapter::kDriverKeyPrefix) + "0007",
+                                              "ROOT\\KORVANTESTNET\\0001={4D36E972-E325-11CE-BFC1-08002BE10318}\\0002"}));
     EXPECT_EQ(devices.setEnabled("no such device", false, 60000), platform::DeviceChange::Failed);
-    EXPECT_EQ(devices.setEnabled(kDeviceB, true, 60000), platform::DeviceChange::Failed) << "Wine has changed: look again";
+    EXPECT_EQ(devices.setEnabled("ROOT\\KORVANTESTNET\\0001", true, 60000), platform::DeviceChange::Failed)
+        << "Wine has changed: look again";
 
-    // The elevated instance without devcon anywhere: cmd answers 9009, the
-    // device installer is asked for both steps, the restart is reported
-    // failed (exit 2) and the values stay written.
-    std::vector<int> steps;
-    win32::ProgressReceiver sink([&](int s) { steps.push_back(s); });
-    const std::string window = std::to_string(reinterpret_cast<std::uintptr_t>(sink.hwnd()));
-    const adapter::ApplyRequest request{kIdB, kDeviceB, {"192.168.9.11", "255.255.255.0", "", "", ""}};
-    EXPECT_EQ(runKorvan(adapter::verbArguments(request, window)), 2u);
-    sink.drain();
-    EXPECT_EQ(steps, (std::vector<int>{1, 2}));
-    EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "192.168.9.11\0\0"s);
+    // In this process, no devcon (the stand-in cmd answers 9009): the device
+    // installer is asked for B's own device, twice, and its refusal counts.
+    tempFolder();
+    runner.target = &standinRunner;
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"9009");
+    RecordingDevices recording;
+    auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::AdapterLists l;
+    adapter::bindAdapterPanel(*w, l, panelServices(nullptr, &recording));
+    SendMessageW(w->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    ASSERT_EQ(l.driverKeys, (std::vector<std::string>{std::string(adapter::kDriverKeyPrefix) + "0000", ownKey}));
+    apply(w);
+    EXPECT_EQ(recording.calls, (std::vector<std::string>{"disable ROOT\\KORVANTESTNET\\0001",
+                                                         "enable ROOT\\KORVANTESTNET\\0001"}));
+    EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "IP地址已写入，但重启网卡失败！");
+    EXPECT_EQ(lines(readAll(m_log)).size(), 1u) << "cmd is asked once";
+    DestroyWindow(w->hwnd());
 }

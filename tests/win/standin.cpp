@@ -11,6 +11,8 @@
 //   KORVAN_STANDIN_DONE     file written just before exiting
 //   KORVAN_STANDIN_EXIT     exit code (default 0)
 //   KORVAN_STANDIN_PIDS     file its process id is appended to at start
+//   KORVAN_STANDIN_ENVLOG   file to append "PATH=<its PATH>\tCWD=<its current
+//                           directory>\n" to at start
 //   KORVAN_STANDIN_CHILD    first start a copy of itself (command line
 //                           "standin child") that holds until this file
 //                           exists, then carry on; the copy starts no other
@@ -72,6 +74,11 @@ int main() {
     const std::wstring self = ownPath();
     if (const std::wstring pids = env(L"KORVAN_STANDIN_PIDS"); !pids.empty())
         append(pids, std::to_string(GetCurrentProcessId()) + "\n");
+    if (const std::wstring envLog = env(L"KORVAN_STANDIN_ENVLOG"); !envLog.empty()) {
+        wchar_t cwd[32768];
+        const DWORD n = GetCurrentDirectoryW(32768, cwd);
+        append(envLog, "PATH=" + utf8(env(L"PATH")) + "\tCWD=" + utf8(std::wstring(cwd, n < 32768 ? n : 0)) + "\n");
+    }
     if (const std::wstring childHold = env(L"KORVAN_STANDIN_CHILD"); !childHold.empty()) {
         SetEnvironmentVariableW(L"KORVAN_STANDIN_CHILD", nullptr);
         const std::wstring ownHold = env(L"KORVAN_STANDIN_HOLD");
