@@ -7,8 +7,11 @@
 // "a", "b" as "a\0b\0\0". Other types travel as their raw bytes. An
 // expandable string arrives with its environment references expanded.
 //
-// Every call is made on the user-interface thread; calls are short and
-// synchronous. Nothing here throws except std::bad_alloc.
+// Calls are short and synchronous. They are made on the user-interface
+// thread, except for the adapter apply in this process, whose worker writes
+// the interface key while the window may read (a refresh): the Windows
+// implementation holds no state of its own, and each opened key is used by
+// the thread that opened it only. Nothing here throws except std::bad_alloc.
 #pragma once
 
 #include <cstdint>
