@@ -435,6 +435,21 @@ TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHiddenWithPathTheSystemFo
     SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"1");
     apply();
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
+
+    // Each step past its bound (shortened here) is ended and counts as
+    // failed; the enable still runs after the disable.
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", nullptr);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", (m_tmp + L"\\never").c_str());
+    auto services = panelServices();
+    services.restartTimeoutMs = 300;
+    auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::AdapterLists l;
+    adapter::bindAdapterPanel(*w, l, services);
+    SendMessageW(w->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    apply(w);
+    EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "IP地址已写入，但重启网卡失败！");
+    EXPECT_EQ(lines(readAll(m_log)).size(), 6u);
+    DestroyWindow(w->hwnd());
 }
 
 TEST_F(AdapterPanelWine, ADevconOnTheUsersPathIsNeverRun) {
@@ -642,6 +657,33 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     EXPECT_EQ(windowText(other->unitHwnd("状态_标签")), "IP地址修改成功！");
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
     EXPECT_EQ(lines(readAll(m_log)).size(), 2u);
+
+    // A close while the instance still runs is held for the hold bound
+    // (shortened here), then the window goes; the instance, no longer
+    // followed, finishes its own enable.
+    auto holding = panelServices(&observed);
+    holding.closeHoldMs = 300;
+    auto* fourth = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::AdapterLists fourthLists;
+    adapter::bindAdapterPanel(*fourth, fourthLists, holding);
+    SendMessageW(fourth->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    DeleteFileW(hold.c_str());
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    shown.clear();
+    const HWND fourthWindow = fourth->hwnd();
+    SendMessageW(fourth->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return lines(readAll(m_log)).size() == 3; }, 60000));
+    SendMessageW(fourthWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(fourthWindow)) << "the close was not held";
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return !IsWindow(fourthWindow); }, 30000)) << "held past the bound";
+    EXPECT_EQ(lines(readAll(m_log)).size(), 3u) << "the instance still holds in its disable";
+    ASSERT_TRUE(wintest::writeAll(hold, "go"));
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return lines(readAll(m_log)).size() == 4; }, 60000))
+        << "the instance did not finish its enable";
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
     // A program that cannot be started stands for a declined prompt.
     win32::Win32Elevation missing(binaryDir() + L"\\korvan_missing.exe", L"open");
     Observed declined(missing, shown, other->unitHwnd("状态_标签"));
