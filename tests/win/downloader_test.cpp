@@ -197,6 +197,26 @@ TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
     EXPECT_FALSE(served::exists(target + ".part"));
 }
 
+TEST_F(DownloaderTest, TheComponentGoesOnlyAfterAStoppedWorkerHasEnded) {
+    // A worker stopped while it waits for data (the server sends 32 KiB
+    // every 2 s) is not waited for by stop(), but the component's end
+    // waits for it: nothing the task holds (here `alive`, standing for what
+    // the program releases after the component) is used after that.
+    auto own = std::make_unique<win32::Win32Downloader>();
+    auto alive = std::make_shared<int>(0);
+    platform::DownloadTask t = task("/trickle/1048576/32768/2000/e/down/tarnel.zip");
+    t.stopWaitMs = 0;
+    t.onMessage = [alive](std::string_view) { ++*alive; };
+    ASSERT_TRUE(own->start(t));
+    t.onMessage = nullptr;   // only the component's copy holds it now
+    ASSERT_TRUE(served::pumpUntil([&] { return own->downloadedBytes() > 0; }));
+    own->stop();
+    EXPECT_GT(alive.use_count(), 1) << "the stopped worker still holds its task";
+    own.reset();
+    EXPECT_EQ(alive.use_count(), 1) << "a worker outlived the component";
+    EXPECT_FALSE(served::exists(target + ".part"));
+}
+
 TEST_F(DownloaderTest, ThePartFileCannotBeSwappedWhileItIsChecked) {
     // From the check's own callback, with the transfer whole: the file
     // cannot be written, renamed away, replaced or removed, and the file
