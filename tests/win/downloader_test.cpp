@@ -167,9 +167,13 @@ TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
     // task writes the same file names, and let go once that task has
     // written: it must not remove or replace anything of the new task's.
     // A downloader of its own, so the test can wait for the old worker.
-    auto own = std::make_unique<win32::Win32Downloader>();
     win32::UniqueHandle inCheck(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto own = std::make_unique<win32::Win32Downloader>();
+    struct LetGo {   // however the test ends, the old worker goes before the component
+        HANDLE go;
+        ~LetGo() { SetEvent(go); }
+    } letGo{go.get()};
     platform::DownloadTask held = task("/whole/70000/e/down/tarnel.zip");
     held.stopWaitMs = 0;
     held.verify = [&](const platform::Sha256&, std::string_view) {
@@ -184,7 +188,7 @@ TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
     EXPECT_FALSE(served::exists(target + ".part"));
     notices.clear();
     ASSERT_TRUE(own->start(task("/trickle/400000/40000/50/e/down/tarnel.zip")));
-    ASSERT_TRUE(served::pumpUntil([&] { return own->downloadedBytes() > 0; }));
+    ASSERT_TRUE(served::pumpUntil([&] { return own->downloadedBytes() > 0; }, 15000));
     SetEvent(go.get());
     ASSERT_TRUE(served::pumpUntil([&] { return ended(); }));
     EXPECT_TRUE(notices.back().ok);
