@@ -218,6 +218,65 @@ TEST_F(UpdateWindowTest, OnlyAPackageSignedWithTheMakersKeyOpens) {
     }
 }
 
+// The system's proxy (this prefix's Internet Settings) set to `server` for
+// as long as the object lives; the values before are put back after.
+class SystemProxy {
+public:
+    explicit SystemProxy(const std::string& server) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr))
+            return;
+        for (auto& v : saved_) {
+            DWORD size = 0;
+            v.present = RegQueryValueExW(key_, v.name, nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS;
+            v.data.resize(size);
+            if (v.present && size) RegQueryValueExW(key_, v.name, nullptr, &v.type, v.data.data(), &size);
+        }
+        const DWORD on = 1;
+        const std::wstring name = widen(server);
+        RegSetValueExW(key_, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+        RegSetValueExW(key_, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                       static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+        refresh();
+        set_ = true;
+    }
+    ~SystemProxy() {
+        if (!key_) return;
+        for (auto& v : saved_) {
+            if (v.present) RegSetValueExW(key_, v.name, 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+            else RegDeleteValueW(key_, v.name);
+        }
+        RegCloseKey(key_);
+        refresh();
+    }
+    bool set() const { return set_; }
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    static void refresh() {
+        InternetSetOptionW(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+        InternetSetOptionW(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
+    }
+    struct Saved {
+        const wchar_t* name;
+        bool present = false;
+        DWORD type = 0;
+        std::vector<BYTE> data;
+    };
+    HKEY key_ = nullptr;
+    bool set_ = false;
+    Saved saved_[2] = {{L"ProxyEnable"}, {L"ProxyServer"}};
+};
+
+TEST_F(UpdateWindowTest, PackageAndSignatureBothComeThroughTheSystemProxy) {
+    // The update server's name does not resolve: only the proxy (the
+    // package server standing in for it) can carry a request for it, so
+    // the package is kept only when the signature came that way too, with
+    // the package's agent (sig-sameagent).
+    SystemProxy proxy("127.0.0.1:" + base.substr(base.rfind(':') + 1));
+    ASSERT_TRUE(proxy.set());
+    expectUpdate("http://korvan-update.test/sig-sameagent/whole/300000", plainGet, true);
+}
+
 // A certificate in the machine's trusted roots (the Wine prefix's) for as
 // long as the object lives.
 class TrustedRoot {
