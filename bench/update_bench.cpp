@@ -1,7 +1,7 @@
 // Downloads one package with the tool's download component, with the task
 // parameters of the update window and its signature check (the signature
-// fetched with the shared GET from <url>.sig, checked against the tests'
-// key, which the package server signs with), and reports how long it took
+// fetched by the component from <url>.sig the package's way, checked
+// against the tests' key, which the package server signs with), and reports how long it took
 // and the process's private memory along the way:
 //
 //   update_bench <url> <local file> [--no-check]
@@ -18,7 +18,6 @@
 
 #include <vector>
 
-#include "platform/win32/http_win32.h"
 #include "platform/win32/update_win32.h"
 #include "platform/win32/wide.h"
 #include "test_update_key.h"
@@ -39,6 +38,7 @@ std::int64_t privateBytes() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
+    win32::Win32SignatureCheck check(keys::kTestUpdateKey);   // outlives the downloader's worker
     win32::Win32Downloader downloader;
     platform::DownloadTask t;
     t.url = win32::narrow(argv[1]);
@@ -49,13 +49,13 @@ int wmain(int argc, wchar_t** argv) {
     t.receiveTimeoutMs = update::kReceiveTimeoutMs;
     t.stopWaitMs = update::kStopWaitMs;
     t.blockSize = update::kBlockSize;
-    win32::Win32HttpGet get;
-    win32::Win32SignatureCheck check(keys::kTestUpdateKey);
     const bool checked = !(argc > 3 && std::wstring(argv[3]) == L"--no-check");
-    if (checked)
-        t.verify = [&](const platform::Sha256& digest) {
-            return update::packageIsSigned(digest, t.url, [&](std::string_view u) { return get.get(u); }, check);
+    if (checked) {
+        t.signatureUrl = t.url + std::string(update::kSignatureSuffix);
+        t.verify = [&check](const platform::Sha256& digest, std::string_view signature) {
+            return update::packageIsSigned(digest, signature, check);
         };
+    }
     std::int64_t total = 0;
     bool ended = false, ok = false;
     std::int64_t written = 0;

@@ -45,13 +45,22 @@ struct DownloadTask {
     // user-interface thread), never on the worker. Either may be empty.
     std::function<void(std::string_view)> onMessage;
     std::function<int(const DownloadNotice&)> onStatus;
+    // The signature beside the package. After the transfer it is fetched
+    // the package's way: the same proxy settings, agent, certificate checks
+    // and time limits. Its body (at most kMaxSignatureBytes; "" when it
+    // cannot be had) goes to verify. Empty: nothing is fetched.
+    std::string signatureUrl;
     // The check of a whole transfer, before the rename: given the SHA-256 of
-    // the bytes written to "<localFile>.part"; false fails the task (the
-    // temporary file is removed, nothing is renamed). Called on the worker
-    // thread, so it must touch no window and nothing the UI thread changes.
-    // Empty: no check.
-    std::function<bool(const Sha256&)> verify;
+    // exactly the bytes written to "<localFile>.part" (held open without
+    // write or delete sharing from its creation until the rename) and the
+    // signature text; false fails the task (the temporary file is removed,
+    // nothing is renamed). Called on the worker thread, so it must touch no
+    // window and nothing the UI thread changes, only what outlives the
+    // component. Empty: no check.
+    std::function<bool(const Sha256&, std::string_view signature)> verify;
 };
+
+inline constexpr std::size_t kMaxSignatureBytes = 4096;
 
 // One task at a time. Every call is made on the thread that created the
 // component.
@@ -73,8 +82,9 @@ public:
     // Stops the running task, if any: no notification of it arrives any
     // more, and its temporary file is removed before this returns; its
     // worker never touches the file names again, so a task started next is
-    // safe from it. Waits for the worker at most the task's stop wait (then
-    // aborts its connection). Calling it again does nothing more.
+    // safe from it. Waits for the worker at most the task's stop wait; a
+    // worker still waiting for data then ends by itself within the task's
+    // time limits. Calling it again does nothing more.
     virtual void stop() = 0;
 };
 

@@ -41,11 +41,9 @@ std::optional<platform::P256Signature> parseSignature(std::string_view text) {
     return out;
 }
 
-bool packageIsSigned(const platform::Sha256& digest, std::string_view packageUrl,
-                     const std::function<std::string(std::string_view)>& get, const platform::SignatureCheck& check) {
-    if (!get) return false;
-    const std::string text = get(std::string(packageUrl) + std::string(kSignatureSuffix));
-    const std::optional<platform::P256Signature> signature = parseSignature(text);
+bool packageIsSigned(const platform::Sha256& digest, std::string_view signatureText,
+                     const platform::SignatureCheck& check) {
+    const std::optional<platform::P256Signature> signature = parseSignature(signatureText);
     return signature && check.verify(digest, *signature);
 }
 

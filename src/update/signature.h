@@ -5,7 +5,6 @@
 // breaks around the text are allowed, nothing else.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,10 +20,10 @@ inline constexpr std::string_view kSignatureSuffix = ".sig";
 std::optional<platform::P256Signature> parseSignature(std::string_view text);
 
 // The decision after a download: is the package whose bytes have `digest`
-// the maker's? Fetches the signature text with `get` (the shared GET: ""
-// on any failure) from `packageUrl` + ".sig"; a missing or malformed text
-// is a "no", as is one the check refuses.
-bool packageIsSigned(const platform::Sha256& digest, std::string_view packageUrl,
-                     const std::function<std::string(std::string_view)>& get, const platform::SignatureCheck& check);
+// the maker's? `signatureText` is what the package's address + ".sig"
+// served ("" when it could not be had); a missing or malformed text is a
+// "no", as is one the check refuses.
+bool packageIsSigned(const platform::Sha256& digest, std::string_view signatureText,
+                     const platform::SignatureCheck& check);
 
 }  // namespace update

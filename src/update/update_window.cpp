@@ -81,10 +81,12 @@ void UpdateWindow::button1() {
         onStatus(n);
         return 0;
     };
-    // Checked on the download's worker before the rename, with copies of
-    // what it needs: a package is kept only when the maker signed it.
-    t.verify = [url = r_.packageUrl, get = hooks_.httpGet, &check = s_.signatures](const platform::Sha256& digest) {
-        return packageIsSigned(digest, url, get, check);
+    // The signature comes the package's way (its proxy, agent, certificate
+    // checks and limits) and is checked on the download's worker before the
+    // rename: a package is kept only when the maker signed it.
+    t.signatureUrl = r_.packageUrl + std::string(kSignatureSuffix);
+    t.verify = [&check = s_.signatures](const platform::Sha256& digest, std::string_view signature) {
+        return packageIsSigned(digest, signature, check);
     };
     r_.totalSize = 0;
     // Without a desktop folder there is nowhere to save the package.

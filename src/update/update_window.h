@@ -43,7 +43,8 @@ struct UpdateServices {
 
 // What other subsystems lend the update.
 struct UpdateHooks {
-    // The shared HTTP GET: the body's bytes, "" on any failure.
+    // The shared HTTP GET (for the version page): the body's bytes, "" on
+    // any failure. The signature does not come this way but the package's.
     std::function<std::string(std::string_view url)> httpGet;
     // The console runner's scratch clean-up (its own files in C:\).
     std::function<void()> scratchCleanup;

@@ -40,10 +40,11 @@ struct ScriptedDownloader : platform::Downloader {
         started.back().onStatus({kind, value, ok});
     }
     // Ends the last task as the component does after a clean transfer of
-    // bytes whose hash is `digest`: its check decides, then the end notice.
-    void finish(std::int64_t bytes, const platform::Sha256& digest) {
+    // bytes whose hash is `digest`, with `signature` served at the task's
+    // signature address: its check decides, then the end notice.
+    void finish(std::int64_t bytes, const platform::Sha256& digest, std::string_view signature = {}) {
         const platform::DownloadTask& t = started.back();
-        const bool kept = !t.verify || t.verify(digest);
+        const bool kept = !t.verify || t.verify(digest, signature);
         verified.push_back(kept);
         notify(platform::kStatusEnd, bytes, kept);
     }

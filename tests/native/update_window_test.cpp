@@ -295,8 +295,16 @@ TEST_F(UpdateTest, OnlyAPackageTheMakerSignedIsKeptAndOpened) {
         ui::MemoryForm& w = *fresh.t.windows.find("update");
         fresh.downloader.notify(platform::kStatusSize, 4096);
         fresh.sizes.sizes[kSave] = 4096;
-        fresh.downloader.finish(4096, c.digest);
-        EXPECT_EQ(asked, std::vector<std::string>{"http://upd.test/base/e/down/tarnel.zip.sig"});
+        fresh.downloader.finish(4096, c.digest, c.served);
+        // The signature travels with the package: one task, so one and the
+        // same connection settings and limits for both; never the shared GET.
+        ASSERT_EQ(fresh.downloader.started.size(), 1u);
+        const platform::DownloadTask& task = fresh.downloader.started[0];
+        EXPECT_EQ(task.signatureUrl, "http://upd.test/base/e/down/tarnel.zip.sig");
+        EXPECT_EQ(task.url + ".sig", task.signatureUrl);
+        EXPECT_EQ(task.connectTimeoutMs, update::kConnectTimeoutMs);
+        EXPECT_EQ(task.receiveTimeoutMs, update::kReceiveTimeoutMs);
+        EXPECT_TRUE(asked.empty());
         EXPECT_EQ(fresh.downloader.verified, std::vector<bool>{c.kept});
         if (c.kept) {
             EXPECT_EQ(w.text("按钮1"), "安装");

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "package_server.h"
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/update_win32.h"
 
 namespace {
@@ -161,25 +163,97 @@ TEST_F(DownloaderTest, StopMidwayRemovesThePartialFileAndSilencesTheTask) {
 }
 
 TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
-    // The old worker is left running (no stop wait) in the middle of a
-    // trickle; the next task writes the same file names at once. The old
-    // worker must not remove or replace anything of the new task's.
-    platform::DownloadTask slow = task("/trickle/1048576/4096/50/e/down/tarnel.zip");
-    slow.stopWaitMs = 0;
-    ASSERT_TRUE(downloader.start(slow));
-    ASSERT_TRUE(served::pumpUntil([&] { return downloader.downloadedBytes() > 0; }));
-    downloader.stop();
-    downloader.stop();   // a second stop is harmless
+    // The old worker is held in its check (no stop wait) while the next
+    // task writes the same file names, and let go once that task has
+    // written: it must not remove or replace anything of the new task's.
+    // A downloader of its own, so the test can wait for the old worker.
+    win32::UniqueHandle inCheck(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto own = std::make_unique<win32::Win32Downloader>();
+    struct LetGo {   // however the test ends, the old worker goes before the component
+        HANDLE go;
+        ~LetGo() { SetEvent(go); }
+    } letGo{go.get()};
+    platform::DownloadTask held = task("/whole/70000/e/down/tarnel.zip");
+    held.stopWaitMs = 0;
+    held.verify = [&](const platform::Sha256&, std::string_view) {
+        SetEvent(inCheck.get());
+        WaitForSingleObject(go.get(), 60000);
+        return true;
+    };
+    ASSERT_TRUE(own->start(held));
+    ASSERT_TRUE(served::pumpUntil([&] { return WaitForSingleObject(inCheck.get(), 0) == WAIT_OBJECT_0; }));
+    own->stop();
+    own->stop();   // a second stop is harmless
+    EXPECT_FALSE(served::exists(target + ".part"));
     notices.clear();
-    runToEnd(task("/trickle/400000/40000/50/e/down/tarnel.zip"));
-    ASSERT_FALSE(notices.empty());
+    ASSERT_TRUE(own->start(task("/trickle/400000/40000/50/e/down/tarnel.zip")));
+    ASSERT_TRUE(served::pumpUntil([&] { return own->downloadedBytes() > 0; }, 15000));
+    SetEvent(go.get());
+    ASSERT_TRUE(served::pumpUntil([&] { return ended(); }));
     EXPECT_TRUE(notices.back().ok);
+    own->stop();
+    own->stop();   // and after an ended task too
+    own.reset();   // waits for the old worker
     const std::string bytes = served::readFile(target);
     EXPECT_EQ(bytes.size(), 400000u);
     EXPECT_TRUE(served::matchesPattern(bytes));
     EXPECT_FALSE(served::exists(target + ".part"));
-    downloader.stop();
-    downloader.stop();   // and after an ended task too
+}
+
+TEST_F(DownloaderTest, TheComponentGoesOnlyAfterAStoppedWorkerHasEnded) {
+    // A worker stopped while it waits for data (the server sends 32 KiB
+    // every 2 s) is not waited for by stop(), but the component's end
+    // waits for it: nothing the task holds (here `alive`, standing for what
+    // the program releases after the component) is used after that.
+    auto own = std::make_unique<win32::Win32Downloader>();
+    auto alive = std::make_shared<int>(0);
+    platform::DownloadTask t = task("/trickle/1048576/32768/2000/e/down/tarnel.zip");
+    t.stopWaitMs = 0;
+    t.onMessage = [alive](std::string_view) { ++*alive; };
+    ASSERT_TRUE(own->start(t));
+    t.onMessage = nullptr;   // only the component's copy holds it now
+    ASSERT_TRUE(served::pumpUntil([&] { return own->downloadedBytes() > 0; }));
+    own->stop();
+    EXPECT_GT(alive.use_count(), 1) << "the stopped worker still holds its task";
+    own.reset();
+    EXPECT_EQ(alive.use_count(), 1) << "a worker outlived the component";
+    EXPECT_FALSE(served::exists(target + ".part"));
+}
+
+TEST_F(DownloaderTest, ThePartFileCannotBeSwappedWhileItIsChecked) {
+    // From the check's own callback, with the transfer whole: the file
+    // cannot be written, renamed away, replaced or removed, and the file
+    // kept is the one whose bytes were checked.
+    const std::string part = target + ".part", decoy = dir + "decoy.zip";
+    {
+        std::ofstream out(win32::widen(decoy).c_str(), std::ios::binary);
+        out << "not the package";
+    }
+    bool wrote = true, renamed = true, replaced = true, removed = true;
+    platform::DownloadTask t = task("/whole/70000/e/down/tarnel.zip");
+    t.verify = [&](const platform::Sha256&, std::string_view) {
+        const std::wstring p = win32::widen(part);
+        win32::UniqueHandle w(CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        wrote = static_cast<bool>(w);
+        renamed = MoveFileExW(p.c_str(), win32::widen(dir + "moved.zip").c_str(), 0);
+        replaced = MoveFileExW(win32::widen(decoy).c_str(), p.c_str(), MOVEFILE_REPLACE_EXISTING);
+        removed = DeleteFileW(p.c_str());
+        return true;
+    };
+    runToEnd(t);
+    EXPECT_FALSE(wrote);
+    EXPECT_FALSE(renamed);
+    EXPECT_FALSE(replaced);
+    EXPECT_FALSE(removed);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_TRUE(notices.back().ok);
+    const std::string bytes = served::readFile(target);
+    EXPECT_EQ(bytes.size(), 70000u);
+    EXPECT_TRUE(served::matchesPattern(bytes));
+    EXPECT_EQ(served::readFile(decoy), "not the package");
+    EXPECT_FALSE(served::exists(part));
 }
 
 TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
@@ -188,7 +262,7 @@ TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
     platform::Sha256 seen{};
     bool answer = false;
     platform::DownloadTask t = task("/whole/70000/e/down/tarnel.zip");
-    t.verify = [&](const platform::Sha256& d) {
+    t.verify = [&](const platform::Sha256& d, std::string_view) {
         seen = d;
         return answer;
     };
@@ -210,7 +284,7 @@ TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
     // A check that throws on the worker is a failed task, not the end of
     // the process.
     platform::DownloadTask throwing = t;
-    throwing.verify = [](const platform::Sha256&) -> bool { throw std::runtime_error("check failed"); };
+    throwing.verify = [](const platform::Sha256&, std::string_view) -> bool { throw std::runtime_error("check failed"); };
     notices.clear();
     runToEnd(throwing);
     ASSERT_FALSE(notices.empty());

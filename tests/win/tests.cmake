@@ -101,3 +101,14 @@ endforeach()
 
 # The adapter test starts korvan.exe itself with its elevated verb.
 add_dependencies(win_adapter_test korvan)
+
+# A release trusts only the maker's key: scripts/package refuses at once,
+# before building anything, while KORVAN_UPDATE_KEY is set. (The signing of
+# the exe is checked by scripts/codesign-check, which builds a package.)
+add_test(NAME package_refuses_a_test_key COMMAND bash -c [=[
+    out=$(KORVAN_UPDATE_KEY=tests/fixtures/update_test_key.pub.pem scripts/package 2>&1)
+    rc=$?
+    echo "$out"
+    [ "$rc" -ne 0 ] || { echo "exit code 0"; exit 1; }
+    grep -q "KORVAN_UPDATE_KEY is set" <<<"$out"]=])
+set_tests_properties(package_refuses_a_test_key PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})

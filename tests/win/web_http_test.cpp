@@ -93,6 +93,7 @@ struct Counter {
     static inline int seen = 0;
     HWND hwnd = nullptr;
     Counter() {
+        seen = 0;
         WNDCLASSW wc{};
         wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
             if (m == WM_APP + 7) ++seen;
@@ -125,10 +126,14 @@ TEST_F(WebTest, FormPostArrivesAsSentAndItsCookiesAreStored) {
     EXPECT_NE(seen.find("Accept: text/html\r\n"), std::string::npos);
     EXPECT_EQ(seen.substr(seen.size() - 23), "\r\n\r\nip=1.2.3.4&action=2");
 
-    wchar_t cookies[1024] = {};
-    DWORD size = 1024;
-    ASSERT_TRUE(InternetGetCookieW(L"http://127.0.0.1/", nullptr, cookies, &size));
-    const std::string jar = win32::narrow(cookies);
+    // The jar may hold what other tests stored before (any order, repeats):
+    // its size is asked first.
+    DWORD size = 0;
+    ASSERT_TRUE(InternetGetCookieW(L"http://127.0.0.1/", nullptr, nullptr, &size));
+    std::wstring cookies(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(cookies.size() * sizeof(wchar_t));
+    ASSERT_TRUE(InternetGetCookieW(L"http://127.0.0.1/", nullptr, cookies.data(), &size)) << GetLastError();
+    const std::string jar = win32::narrow(cookies.c_str());
     EXPECT_NE(jar.find("ASPSESSIONIDQQ=ABCDEF"), std::string::npos) << jar;
     EXPECT_NE(jar.find("lookups=1"), std::string::npos) << jar;
 }

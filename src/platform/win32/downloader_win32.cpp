@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -135,21 +136,21 @@ struct Win32Downloader::Job {
     unsigned id = 0;
     HWND window = nullptr;
     platform::DownloadTask task;   // its callbacks are used on the UI thread only, but verify on the worker
-    std::wstring url, finalPath, partPath, user, password;
+    std::wstring url, signatureUrl, finalPath, partPath, user, password;
     std::atomic<bool> cancel{false};
     std::atomic<bool> finished{false};
     std::atomic<std::int64_t> downloaded{0};
     std::atomic<std::int64_t> sinceQuery{0};
     std::shared_ptr<std::atomic<std::int64_t>> all;
-    // The open request, so stop() can abort a read that blocks.
-    std::mutex lock;
-    HINTERNET request = nullptr;
-    bool aborted = false;
-    // The temporary file and every use of the two file names happen under
-    // fileLock and only while the task is not cancelled; stop() cancels
-    // under it and closes the file. So once stop() has returned, this job's
-    // worker never creates, writes, renames or deletes anything again, and
-    // the next task's files are safe from it.
+    // The temporary file, open from its creation until it is renamed or
+    // removed through this same handle: write and delete access, shared
+    // for reading only, so nobody else can write, replace, rename or remove
+    // it meanwhile, and what the check hashed is what is kept. The handle
+    // and every use of the file happen under fileLock and only while the
+    // task is not cancelled; stop() cancels under it and removes the file
+    // through the handle. So once stop() has returned, this job's worker
+    // never creates, writes, renames or deletes anything again, and the
+    // next task's files are safe from it.
     std::mutex fileLock;
     UniqueHandle file;
     // The end notice, made on the UI thread when the task starts, so the
@@ -182,22 +183,14 @@ struct Win32Downloader::Job {
         }
     }
 
-    // Under fileLock, while not cancelled.
+    // Under fileLock, while not cancelled. A leftover .part is removed and
+    // the file made new (CREATE_NEW: never one somebody else put there).
     bool createPart() {
         std::lock_guard<std::mutex> g(fileLock);
         if (cancel) return false;
-        // FILE_SHARE_DELETE: the file can be removed while it is open. A
-        // leftover .part is removed and the file made new: CREATE_ALWAYS
-        // truncates (under Wine even a file it has just created), and on
-        // ext4 a truncated file is written out to disk when it is closed,
-        // which cost tens of milliseconds per 200 MiB before the rename.
-        auto create = [&](DWORD disposition) {
-            return UniqueHandle(CreateFileW(partPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-        };
         DeleteFileW(partPath.c_str());
-        file = create(CREATE_NEW);
-        if (!file) file = create(CREATE_ALWAYS);
+        file = UniqueHandle(CreateFileW(partPath.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(file);
     }
     bool writePart(const char* data, DWORD size) {
@@ -205,20 +198,38 @@ struct Win32Downloader::Job {
         DWORD put = 0;
         return !cancel && file && WriteFile(file.get(), data, size, &put, nullptr) && put == size;
     }
-    bool closePart() {
-        std::lock_guard<std::mutex> g(fileLock);
-        return !cancel && file && CloseHandle(file.release());
-    }
+    // Renames the open file to the final name through its handle (the
+    // final name absolute, an older file there replaced), then closes it.
     bool renamePart() {
         std::lock_guard<std::mutex> g(fileLock);
-        return !cancel && MoveFileExW(partPath.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (cancel || !file) return false;
+        const std::wstring target = absolute(finalPath);
+        if (target.empty()) return false;
+        const std::size_t bytes = target.size() * sizeof(wchar_t);
+        std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(bytes);
+        std::memcpy(info->FileName, target.c_str(), bytes + sizeof(wchar_t));
+        if (!SetFileInformationByHandle(file.get(), FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+            return false;
+        return CloseHandle(file.release()) != 0;
+    }
+    // Removes the open file through its handle and closes it. Under
+    // fileLock.
+    void discardPart() {
+        if (!file) return;
+        FILE_DISPOSITION_INFO gone{};
+        gone.DeleteFile = TRUE;
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof gone);
+        file.reset();
     }
     // The worker's clean-up after a failure; after a stop there is nothing
-    // of ours left to remove, and the name may be the next task's.
+    // of ours left to remove.
     void removePart() {
         std::lock_guard<std::mutex> g(fileLock);
-        file.reset();
-        if (!cancel) DeleteFileW(partPath.c_str());
+        if (!cancel) discardPart();
     }
     // stop(): from now on nothing of this task is delivered and its worker
     // leaves the files alone. Idempotent.
@@ -226,15 +237,102 @@ struct Win32Downloader::Job {
         std::lock_guard<std::mutex> g(fileLock);
         if (cancel) return;
         cancel = true;
-        file.reset();
-        DeleteFileW(partPath.c_str());
+        discardPart();
+    }
+
+    static std::wstring absolute(const std::wstring& path) {
+        const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+        if (!n) return {};
+        std::wstring out(n, L'\0');
+        const DWORD got = GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
+        if (!got || got >= n) return {};
+        out.resize(got);
+        return out;
     }
 
     // The transfer; returns the bytes written and whether the package is
     // whole (and accepted by the task's check) under its final name.
     bool transfer(std::int64_t& written);
+    // The signature text at signatureUrl, over the package's own session
+    // (its proxy settings, agent and time limits) with the package's
+    // request flags (its certificate checks). "" when it cannot be had.
+    std::string fetchSignature(HINTERNET session, DWORD flags);
     void run() noexcept;
 };
+
+namespace {
+
+// Opens and sends a GET of `object` on `connection`; the request, or an
+// empty handle (with the error in `error`).
+InetHandle sendGet(HINTERNET connection, const std::wstring& object, DWORD flags, DWORD& error) {
+    const wchar_t* accept[] = {L"*/*", nullptr};
+    InetHandle request(HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr, accept, flags, 0));
+    if (!request) {
+        error = GetLastError();
+        return request;
+    }
+    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) {
+        error = GetLastError();
+        request.reset();
+    }
+    return request;
+}
+
+DWORD statusOf(HINTERNET request) {
+    DWORD status = 0, size = sizeof status;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return 0;
+    return status;
+}
+
+// The request's object (path and query) for `url` on the connection the
+// package uses; "" when the address is not on that server.
+std::wstring objectOf(const std::wstring& url, const std::wstring& host, INTERNET_PORT port, INTERNET_SCHEME scheme) {
+    wchar_t h[256] = {}, path[4096] = {}, extra[4096] = {};
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = h;
+    parts.dwHostNameLength = 256;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = 4096;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = 4096;
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return {};
+    if (parts.nScheme != scheme || parts.nPort != port || _wcsicmp(h, host.c_str()) != 0) return {};
+    return std::wstring(path[0] ? path : L"/") + extra;
+}
+
+}  // namespace
+
+std::string Win32Downloader::Job::fetchSignature(HINTERNET session, DWORD flags) {
+    wchar_t host[256] = {};
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = 256;
+    if (!InternetCrackUrlW(signatureUrl.c_str(), 0, 0, &parts)) return {};
+    const std::wstring object = objectOf(signatureUrl, host, parts.nPort, parts.nScheme);
+    if (object.empty()) return {};
+    flags &= ~static_cast<DWORD>(INTERNET_FLAG_SECURE);
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+    InetHandle connection(InternetConnectW(session, host, parts.nPort, user.empty() ? nullptr : user.c_str(),
+                                           password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP,
+                                           0, 0));
+    if (!connection || cancel) return {};
+    DWORD error = 0;
+    InetHandle request = sendGet(connection.get(), object, flags, error);
+    if (!request || cancel) return {};
+    if (statusOf(request.get()) != 200) return {};
+    std::string text;
+    char buf[1024];
+    for (;;) {
+        if (cancel) return {};
+        DWORD got = 0;
+        if (!InternetReadFile(request.get(), buf, sizeof buf, &got)) return {};
+        if (got == 0) return text;
+        text.append(buf, got);
+        if (text.size() > platform::kMaxSignatureBytes) return {};
+    }
+}
 
 bool Win32Downloader::Job::transfer(std::int64_t& written) {
     const std::wstring agent = widen(std::string(config::kProductName) + "/" + std::string(config::kVersion));
@@ -247,60 +345,42 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
     setTimeout(INTERNET_OPTION_SEND_TIMEOUT, task.sendTimeoutMs);
     setTimeout(INTERNET_OPTION_RECEIVE_TIMEOUT, task.receiveTimeoutMs);
 
-    wchar_t host[256] = {}, path[4096] = {}, extra[4096] = {};
+    wchar_t host[256] = {};
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof parts;
     parts.lpszHostName = host;
     parts.dwHostNameLength = 256;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 4096;
-    parts.lpszExtraInfo = extra;
-    parts.dwExtraInfoLength = 4096;
     if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return false;
+    const std::wstring object = objectOf(url, host, parts.nPort, parts.nScheme);
+    if (object.empty()) return false;
     const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
 
+    // Only this worker ever uses or closes these handles: a stop sets the
+    // cancel flag, and every blocking call here ends within the task's
+    // time limits.
     InetHandle connection(InternetConnectW(session.get(), host, parts.nPort, user.empty() ? nullptr : user.c_str(),
                                            password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP,
                                            0, 0));
     if (!connection || cancel) return false;
-    const std::wstring object = std::wstring(path[0] ? path : L"/") + extra;
-    const wchar_t* accept[] = {L"*/*", nullptr};
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                   INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
     if (secure) flags |= INTERNET_FLAG_SECURE;
-    InetHandle request(HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr, accept, flags, 0));
-    if (!request) return false;
-    {
-        std::lock_guard<std::mutex> g(lock);
-        if (cancel) return false;
-        this->request = request.get();
-    }
-    // From here stop() may close the request to abort a blocked call; the
-    // handle is then closed by stop(), not here.
-    struct Forget {
-        Job& job;
-        InetHandle& request;
-        ~Forget() {
-            std::lock_guard<std::mutex> g(job.lock);
-            job.request = nullptr;
-            if (job.aborted) request.release();
-        }
-    } forget{*this, request};
-
-    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) {
-        say("connection failed: " + std::to_string(GetLastError()));
+    DWORD error = 0;
+    InetHandle request = sendGet(connection.get(), object, flags, error);
+    if (!request) {
+        say("connection failed: " + std::to_string(error));
         return false;
     }
-    DWORD status = 0, size = sizeof status;
-    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-        status != 200) {
+    if (cancel) return false;
+    const DWORD status = statusOf(request.get());
+    if (status != 200) {
         say("HTTP status " + std::to_string(status));
         return false;
     }
     // The announced length, when there is one.
     std::int64_t length = -1;
     wchar_t lengthText[64] = {};
-    size = sizeof lengthText;
+    DWORD size = sizeof lengthText;
     if (HttpQueryInfoW(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr)) {
         wchar_t* end = nullptr;
         const long long v = std::wcstoll(lengthText, &end, 10);
@@ -334,6 +414,7 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
         const auto readMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                                   readStart).count();
         block = platform::nextReadSize(block, got, readMs, least, most);
+        // What is hashed is exactly what went through the file's handle.
         if (!writePart(buffer.data(), got)) return false;
         if (hash && !hash->add(buffer.data(), got)) return false;
         written += got;
@@ -357,14 +438,17 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
             }
         }
     }
-    if (!closePart()) return false;
+    request.reset();
     if (length >= 0 && written != length) {
         say("size differs from the announced length");
         return false;
     }
     if (hash) {
         platform::Sha256 digest{};
-        if (!hash->finish(digest) || !task.verify(digest)) {
+        if (!hash->finish(digest)) return false;
+        // The signature comes the package's way, while the file stays held.
+        const std::string signature = signatureUrl.empty() ? std::string() : fetchSignature(session.get(), flags);
+        if (cancel || !task.verify(digest, signature)) {
             say("the package's check refused it");
             return false;
         }
@@ -415,7 +499,10 @@ Win32Downloader::Win32Downloader() : allBytes_(std::make_shared<std::atomic<std:
 
 Win32Downloader::~Win32Downloader() {
     stop();
-    reapWorker();
+    // Workers left running by a stop end within their task's time limits;
+    // none outlives the component, so none calls into what its owner
+    // releases after it (the check the task's verify uses).
+    reapWorkers(true);
     if (window_) {
         // Notifications still queued are dropped with their payloads.
         MSG msg;
@@ -446,16 +533,23 @@ void Win32Downloader::deliver(LPARAM payload) {
         if (auto cb = job->task.onMessage) cb(p->message);
         return;
     }
-    if (p->notice.kind == platform::kStatusEnd) reapWorker();
+    if (p->notice.kind == platform::kStatusEnd) reapWorkers(false);
     if (auto cb = job->task.onStatus) cb(p->notice);
 }
 
-void Win32Downloader::reapWorker() {
-    // Called once the worker has ended or is about to (its end notice is
-    // posted just before it returns).
-    if (!worker_.joinable()) return;
-    while (job_ && !job_->finished) Sleep(1);
-    worker_.join();
+void Win32Downloader::reapWorkers(bool all) {
+    // A worker is joined once it has ended (its end notice is posted just
+    // before); with `all`, every worker is waited for, a stopped one
+    // included.
+    for (auto it = workers_.begin(); it != workers_.end();) {
+        if (all || it->job->finished) {
+            while (!it->job->finished) Sleep(1);
+            it->thread.join();
+            it = workers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 bool Win32Downloader::start(const platform::DownloadTask& task) {
@@ -468,7 +562,7 @@ bool Win32Downloader::start(const platform::DownloadTask& task) {
     const std::wstring finalPath = widen(task.localFile);
     const DWORD attributes = GetFileAttributesW(finalPath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    reapWorker();
+    reapWorkers(false);
 
     try {
         auto job = std::make_shared<Job>();
@@ -476,13 +570,15 @@ bool Win32Downloader::start(const platform::DownloadTask& task) {
         job->window = window_;
         job->task = task;
         job->url = url;
+        job->signatureUrl = widen(task.signatureUrl);
         job->finalPath = finalPath;
         job->partPath = finalPath + L".part";
         job->user = widen(task.user);
         job->password = widen(task.password);
         job->all = allBytes_;
         job->endNotice = std::make_unique<Posted>();
-        worker_ = std::thread([job] { job->run(); });
+        workers_.reserve(workers_.size() + 1);
+        workers_.push_back({job, std::thread([job] { job->run(); })});
         job_ = std::move(job);
     } catch (...) {
         return false;   // no memory or no thread: refused
@@ -501,28 +597,11 @@ void Win32Downloader::stop() {
     if (!job) return;
     // Its partial file goes now, and its worker leaves the files alone.
     job->cancelAndClean();
-    if (!worker_.joinable()) return;   // joined already, or left to end by itself
-    if (job->finished) {
-        worker_.join();
-        return;
-    }
-    const DWORD wait = job->task.stopWaitMs;
-    auto waitFinished = [&job](DWORD ms) {
-        for (DWORD waited = 0; !job->finished && waited < ms; waited += kSliceMs) Sleep(kSliceMs);
-    };
-    waitFinished(wait);
-    if (!job->finished) {
-        // A read that blocks: closing its request makes it return.
-        std::lock_guard<std::mutex> g(job->lock);
-        if (job->request) {
-            job->aborted = true;
-            InternetCloseHandle(job->request);
-            job->request = nullptr;
-        }
-    }
-    waitFinished(wait);
-    if (job->finished) worker_.join();
-    else worker_.detach();   // it holds its own share of the job and ends by itself
+    // The worker sees the flag before its next block; one that waits for
+    // data ends within the task's receive limit. Its handles are its own to
+    // close: none is closed under a call that may still use it.
+    for (DWORD waited = 0; !job->finished && waited < job->task.stopWaitMs; waited += kSliceMs) Sleep(kSliceMs);
+    reapWorkers(false);
 }
 
 }  // namespace win32

@@ -22,56 +22,47 @@ constexpr wchar_t kGetAgent[] = L"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 
 
 std::wstring fromGbk(std::string_view gbk) { return widen(codec::gbkToUtf8(gbk)); }
 
-// The WinINet handles of one request, shared by its worker and its waiter.
-// The worker opens them; whichever side is done first closes them all, once
-// and last opened first (request, connection, internet handle): the waiter
-// when the deadline passes, the worker when it has its result. A handle is
-// never closed twice, so a value WinINet has since handed out again is
-// never touched.
+// The WinINet handles of one request. Only its worker uses them, and only
+// its worker closes them, once, after its last call with any of them, last
+// opened first (request, connection, internet handle). A waiter that gives
+// the request up only says so (`abandoned`): closing a handle under a call
+// that may still be using it, or be about to, would let the worker call
+// with a value WinINet may have handed out again. Every blocking call of
+// the worker is bounded by the time left to the deadline (limitTo and
+// readBody), so an abandoned worker still ends soon after it.
 class Handles {
 public:
-    // Keeps a handle the worker has just opened. When the waiter has
-    // already closed the request, the handle is closed at once: nullptr.
+    Handles() { open_.reserve(4); }   // never more than three: keep() cannot fail
+    Handles(const Handles&) = delete;
+    Handles& operator=(const Handles&) = delete;
+    ~Handles() { closeAll(); }
+    // Keeps a handle the worker has just opened.
     HINTERNET keep(HINTERNET h) {
-        if (!h) return nullptr;
-        std::lock_guard<std::mutex> lock(m_);
-        if (closed_) {
-            InternetCloseHandle(h);
-            return nullptr;
-        }
-        open_.push_back(h);
+        if (h) open_.push_back(h);
         return h;
     }
-    // Closes every handle still open; later keep() calls close theirs.
+    // Closes every handle; the worker's last step.
     void closeAll() {
-        std::lock_guard<std::mutex> lock(m_);
-        closed_ = true;
         for (auto it = open_.rbegin(); it != open_.rend(); ++it) InternetCloseHandle(*it);
         open_.clear();
     }
 
 private:
-    std::mutex m_;
-    bool closed_ = false;
     std::vector<HINTERNET> open_;
 };
 
 // One request on its worker. The worker fills `result` and sets `done`; the
-// waiter reads `result` only after `done`, or gives the request up:
-// `abandoned` set and the handles closed, so the worker ends soon after.
+// waiter reads `result` only after `done`, or gives the request up by
+// setting `abandoned`, so the worker stops at its next step.
 template <class Result>
 struct Job {
     UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<bool> abandoned{false};
-    Handles handles;
     std::mutex m;
     Result result{};
     Clock::time_point deadline;
 
-    void abandon() {
-        abandoned = true;
-        handles.closeAll();
-    }
+    void abandon() { abandoned = true; }
 };
 
 // What a worker is handed: where to keep its handles, when to give up.
@@ -89,15 +80,16 @@ std::shared_ptr<Job<Result>> launch(std::uint32_t deadlineMs, Fn work) {
     try {
         std::thread([job, work = std::move(work)]() mutable {
             // Nothing leaves this thread: whatever fails, the request has
-            // its empty result, its handles are closed and the waiter is
-            // woken.
+            // its empty result, its handles are closed (by this thread
+            // only) and the waiter is woken.
+            Handles handles;
             try {
-                Result r = work(Work{job->handles, job->deadline, job->abandoned});
+                Result r = work(Work{handles, job->deadline, job->abandoned});
                 std::lock_guard<std::mutex> lock(job->m);
                 job->result = std::move(r);
             } catch (...) {
             }
-            job->handles.closeAll();
+            handles.closeAll();
             SetEvent(job->done.get());
         }).detach();
     } catch (...) {
@@ -112,10 +104,7 @@ DWORD remainingMs(Clock::time_point deadline) {
 }
 
 // WinINet's time-outs for what comes next on `h`: the time left to the
-// deadline. On Windows closing the handles at the deadline already ends a
-// blocked call; Wine's WinINet keeps a blocked read going after its handle
-// is closed, but not past the socket's time-out, so this bounds the worker
-// of an abandoned request there too.
+// deadline, so a blocked call of an abandoned request ends soon after it.
 void limitTo(HINTERNET h, Clock::time_point deadline) {
     DWORD v = std::max<DWORD>(remainingMs(deadline), 1);
     InternetSetOptionW(h, INTERNET_OPTION_CONNECT_TIMEOUT, &v, sizeof v);
@@ -157,6 +146,7 @@ platform::Fetched fetch(const std::wstring& url, const Work& w) {
                         INTERNET_FLAG_NO_UI;
     HINTERNET req = w.handles.keep(InternetOpenUrlW(net, url.c_str(), nullptr, 0, flags, 0));
     if (!req || w.abandoned) return out;
+    limitTo(req, w.deadline);
 
     DWORD status = 0, size = sizeof status;
     if (!HttpQueryInfoW(req, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
@@ -212,7 +202,8 @@ platform::HttpReply exchangeNow(const Request& r, const Work& w) {
     limitTo(req, w.deadline);
     // A request that cannot be sent (no connection) is a failure like a
     // handle that cannot be opened.
-    if (!HttpSendRequestW(req, r.headers.c_str(), static_cast<DWORD>(r.headers.size()),
+    if (w.abandoned ||
+        !HttpSendRequestW(req, r.headers.c_str(), static_cast<DWORD>(r.headers.size()),
                           r.body.empty() ? nullptr : const_cast<char*>(r.body.data()), static_cast<DWORD>(r.body.size())))
         return out;
 
@@ -226,10 +217,11 @@ platform::HttpReply exchangeNow(const Request& r, const Work& w) {
     // not read at all, and HTTP类 then stores no cookie for that response.
     wchar_t raw[1024];
     DWORD size = sizeof raw;
+    if (w.abandoned) return out;
     if (HttpQueryInfoW(req, HTTP_QUERY_RAW_HEADERS_CRLF, raw, &size, nullptr))
         out.rawHeaders = codec::utf8ToGbk(narrow(std::wstring_view(raw, size / sizeof(wchar_t))));
     out.end = FetchEnd::Complete;
-    return out;   // request, connection, internet handle closed in that order by the launcher
+    return out;   // request, connection, internet handle closed in that order by the worker
 }
 
 bool quitPending() {

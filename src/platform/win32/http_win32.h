@@ -1,10 +1,9 @@
 // WinINet behind the HTTP interfaces. Each request runs on a worker thread
 // of its own with its own handles; the caller waits at most until the
-// deadline and then gives the request up: it closes the request's handles
-// (which ends a blocked WinINet call on Windows) and every wait of the
-// worker is bounded by the same deadline (for Wine, whose blocked reads
-// outlive their handles), so the worker ends soon after the deadline
-// whatever the server does. Workers only produce data: no window is touched
+// deadline and then gives the request up. Only the worker uses and closes
+// the request's handles, so no WinINet call is ever made with a handle
+// after its close; every wait of the worker is bounded by the same
+// deadline, so it ends soon after the deadline whatever the server does. Workers only produce data: no window is touched
 // from them, and no exception leaves them.
 #pragma once
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/desktop.h"
@@ -26,16 +27,22 @@ namespace win32 {
 // message-only window there, through which the worker's notifications
 // arrive as posted messages whose payload the UI thread then owns. The
 // worker reads fixed blocks with InternetReadFile (system proxy, cache
-// bypassed, only status 200 accepted), writes "<file>.part" and renames it
-// to the file once the byte count matches the announced length and the
-// task's check accepted the SHA-256 of the bytes (hashed on a second
-// thread while the transfer goes on); it checks the cancel flag before
-// every block and pauses for the rate limit in slices of at most 100 ms.
-// No window is touched from the worker, and no exception leaves it.
+// bypassed, only status 200 accepted) into "<file>.part", held open without
+// write or delete sharing from its creation until it is renamed to the file
+// through the same handle, once the byte count matches the announced length
+// and the task's check accepted the SHA-256 of the bytes written (hashed on
+// a second thread while the transfer goes on) with the signature text
+// fetched over the same session. It checks the cancel flag before every
+// block and pauses for the rate limit in slices of at most 100 ms. Only
+// the worker uses and closes its WinINet handles. No window is touched
+// from the worker, and no exception leaves it.
 class Win32Downloader final : public platform::Downloader {
 public:
     Win32Downloader();
-    ~Win32Downloader() override;   // stops a running task, drops undelivered notifications
+    // Stops a running task, drops undelivered notifications and waits for
+    // every worker, stopped ones too (each ends within its task's time
+    // limits), so none outlives the component.
+    ~Win32Downloader() override;
     Win32Downloader(const Win32Downloader&) = delete;
     Win32Downloader& operator=(const Win32Downloader&) = delete;
 
@@ -50,11 +57,15 @@ public:
 private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     void deliver(LPARAM payload);
-    void reapWorker();
+    void reapWorkers(bool all);
 
+    struct Worker {
+        std::shared_ptr<Job> job;
+        std::thread thread;
+    };
     HWND window_ = nullptr;
     std::shared_ptr<Job> job_;
-    std::thread worker_;
+    std::vector<Worker> workers_;   // the current task's and stopped ones still running
     unsigned nextId_ = 1;
     std::shared_ptr<std::atomic<std::int64_t>> allBytes_;
 };
