@@ -67,7 +67,10 @@ std::optional<Selected> selected(ui::Form& w, std::string_view list) {
 // --- the login panel -----------------------------------------------------------
 
 FtpClient::FtpClient(FtpServices& services) : s_(services) {}
-FtpClient::~FtpClient() = default;
+FtpClient::~FtpClient() {
+    *alive_ = false;
+    s_.ftp.setStepWindow(nullptr);
+}
 
 std::string FtpClient::configPath() const { return s_.system.programDirectory() + "\\Config.ini"; }
 
@@ -143,9 +146,14 @@ void FtpClient::openWindow() {
     }
     ui::Form* w = s_.windows.create(layouts::ftpWindow());
     *window_ = w;
+    // Only this window's close (or the end of the program) ends a step
+    // under way; other windows' closes wait for it.
+    s_.ftp.setStepWindow(w);
     bindFtpWindow(*w, s_);
-    w->on("", ui::Event::Destroyed, [slot = window_, w](ui::EventArgs&) {
-        if (*slot == w) *slot = nullptr;
+    w->on("", ui::Event::Destroyed, [slot = window_, alive = alive_, &ftp = s_.ftp, w](ui::EventArgs&) {
+        if (*slot != w) return;
+        *slot = nullptr;
+        if (*alive) ftp.setStepWindow(nullptr);
     });
     w->setVisible("", true);
     startFtpWindow(*w, s_);

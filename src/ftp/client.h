@@ -79,6 +79,8 @@ private:
     // Shared with the window's Destroyed handler, which may run after the
     // client has gone.
     std::shared_ptr<ui::Form*> window_ = std::make_shared<ui::Form*>(nullptr);
+    // False once the client has gone (the services may go with it).
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // The FTP window's handlers over an already created window. bindFtpWindow
