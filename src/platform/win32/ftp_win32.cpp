@@ -132,13 +132,14 @@ struct Leftovers {
 };
 
 void dispose(Leftovers& l) {
-    for (HINTERNET h : l.handles) InternetCloseHandle(h);
-    l.handles.clear();
+    // The file first: a handle's close may wait for a server.
     if (l.file != INVALID_HANDLE_VALUE) {
         CloseHandle(l.file);
         DeleteFileW(l.part.c_str());
         l.file = INVALID_HANDLE_VALUE;
     }
+    for (HINTERNET h : l.handles) InternetCloseHandle(h);
+    l.handles.clear();
 }
 
 // Closes and removes what a step left on a thread of its own: closing a
