@@ -49,6 +49,46 @@ void fill(ui::Form& w, std::string_view list, const std::vector<Row>& rows) {
     w.setRedraw(list, true);
 }
 
+// A transfer of more than 1 MiB on the FTP window's taskbar button while it
+// runs: how far it is, or that it moves when the size is unknown. Cleared
+// when it succeeds; a failure stays (error state) until the next transfer
+// starts.
+class TaskbarProgress {
+public:
+    TaskbarProgress(ui::Form& w, FtpServices& s) : w_(w), s_(s) {
+        if (!s_.taskbar) return;
+        s_.taskbar->setState(w_, platform::TaskbarState::None);
+        s_.ftp.setProgress([this](std::uint64_t done, std::uint64_t total) { show(done, total); });
+    }
+    ~TaskbarProgress() {
+        if (s_.taskbar) s_.ftp.setProgress({});
+    }
+    TaskbarProgress(const TaskbarProgress&) = delete;
+    TaskbarProgress& operator=(const TaskbarProgress&) = delete;
+
+    // The transfer's outcome.
+    bool end(bool ok) {
+        if (s_.taskbar && shown_)
+            s_.taskbar->setState(w_, ok ? platform::TaskbarState::None : platform::TaskbarState::Error);
+        return ok;
+    }
+
+private:
+    void show(std::uint64_t done, std::uint64_t total) {
+        if (total > platform::kTaskbarProgressFrom) {
+            s_.taskbar->setValue(w_, done, total);
+            shown_ = true;
+        } else if (total == 0 && done > platform::kTaskbarProgressFrom && !shown_) {
+            s_.taskbar->setState(w_, platform::TaskbarState::Indeterminate);
+            shown_ = true;
+        }
+    }
+
+    ui::Form& w_;
+    FtpServices& s_;
+    bool shown_ = false;
+};
+
 // The selected item of a list: index, item value and title.
 struct Selected {
     int index = -1;
@@ -257,7 +297,8 @@ void download(ui::Form& w, FtpServices& s) {
     if (!isPlainFileName(name)) return status(w, failed);
     if (s.files.exists(name) && !askYes(s.dialogs, "文件" + quoted(name) + "已经存在,覆盖它吗?")) return;
     progress(w, "正在下载文件" + quoted(name) + ",请稍候...");
-    if (!s.ftp.get(name, name)) return status(w, failed);
+    TaskbarProgress bar(w, s);
+    if (!bar.end(s.ftp.get(name, name))) return status(w, failed);
     listLocal(w, s.disk);
     status(w, "下载文件" + quoted(name) + "成功");
 }
@@ -269,7 +310,8 @@ void upload(ui::Form& w, FtpServices& s) {
     const std::string& name = sel->name;
     if (!s.ftp.list(name).empty() && !askYes(s.dialogs, "文件" + quoted(name) + "已经存在,覆盖它吗?")) return;
     progress(w, "正在上传文件" + quoted(name) + ",请稍候...");
-    if (!s.ftp.put(name, name)) return status(w, "上传文件" + quoted(name) + "失败!！");
+    TaskbarProgress bar(w, s);
+    if (!bar.end(s.ftp.put(name, name))) return status(w, "上传文件" + quoted(name) + "失败!！");
     listRemote(w, s.ftp);
     status(w, "上传" + quoted(name) + "成功!");
 }

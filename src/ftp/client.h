@@ -15,6 +15,7 @@
 #include "platform/localdisk.h"
 #include "platform/pause.h"
 #include "platform/system.h"
+#include "platform/taskbar.h"
 #include "ui/form.h"
 #include "ui/windows.h"
 
@@ -30,6 +31,9 @@ struct FtpServices {
     platform::Ftp& ftp;
     platform::LocalDisk& disk;
     platform::Pause& pause;
+    // The FTP window's taskbar button shows transfers of more than 1 MiB;
+    // none: not shown.
+    platform::Taskbar* taskbar = nullptr;
 };
 
 // Config.ini's section and keys.
