@@ -130,7 +130,17 @@ struct FtpWine : ::testing::Test {
         local = freshDir("ftp-local-" + name);
         system.dir = freshDir("ftp-program-" + name);
         SetCurrentDirectoryW(widen(local).c_str());
+        resetServerTree();
         openMain();
+    }
+    // Every test starts from the fixture's own tree: the next connection
+    // builds it afresh before it greets (see ftp_server.py).
+    void resetServerTree() {
+        spit(winPath(env("KORVAN_FTP_ROOT") + ".reset"), "");
+        win32::Win32Ftp probe;
+        ASSERT_TRUE(probe.open("127.0.0.1", env("KORVAN_FTP_USER"), env("KORVAN_FTP_PASSWORD"),
+                               std::atoi(env("KORVAN_FTP_PORT").c_str()), false));
+        ASSERT_FALSE(exists(winPath(env("KORVAN_FTP_ROOT") + ".reset")));
     }
 
     void openMain() {
