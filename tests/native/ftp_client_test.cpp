@@ -57,6 +57,8 @@ TEST_F(LoginPanel, LoginShowsItsProgressFirstThenOpensTheWindow) {
     EXPECT_EQ(w->text(""), "迷你FTP工具");
     EXPECT_EQ(client.window(), w);
     EXPECT_EQ(t.ftp.stepWindow, w) << "only this window's close ends a step";
+    w->close();
+    EXPECT_EQ(t.ftp.stepWindow, nullptr);
 }
 
 TEST_F(LoginPanel, FailedLoginOpensNoWindowAndPortsReadTheirLeadingNumber) {
