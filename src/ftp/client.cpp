@@ -1,5 +1,6 @@
 #include "ftp/client.h"
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -52,10 +53,11 @@ void fill(ui::Form& w, std::string_view list, const std::vector<Row>& rows) {
 // A transfer of more than 1 MiB on the FTP window's taskbar button while it
 // runs: how far it is, or that it moves when the size is unknown. Cleared
 // when it succeeds; a failure stays (error state) until the next transfer
-// starts.
+// starts. `listed` is the size the window's list shows (0: none), used
+// when the connection tells none.
 class TaskbarProgress {
 public:
-    TaskbarProgress(ui::Form& w, FtpServices& s) : w_(w), s_(s) {
+    TaskbarProgress(ui::Form& w, FtpServices& s, std::uint64_t listed = 0) : w_(w), s_(s), listed_(listed) {
         if (!s_.taskbar) return;
         s_.taskbar->setState(w_, platform::TaskbarState::None);
         s_.ftp.setProgress([this](std::uint64_t done, std::uint64_t total) { show(done, total); });
@@ -75,6 +77,7 @@ public:
 
 private:
     void show(std::uint64_t done, std::uint64_t total) {
+        if (total == 0) total = listed_;
         if (total > platform::kTaskbarProgressFrom) {
             s_.taskbar->setValue(w_, done, total);
             shown_ = true;
@@ -86,8 +89,19 @@ private:
 
     ui::Form& w_;
     FtpServices& s_;
+    std::uint64_t listed_;
     bool shown_ = false;
 };
+
+// The size column of a list row as a number; 0 when it holds none.
+std::uint64_t listedSize(std::string_view text) {
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || v > (UINT64_MAX - 9) / 10) return 0;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return v;
+}
 
 // The selected item of a list: index, item value and title.
 struct Selected {
@@ -297,7 +311,7 @@ void download(ui::Form& w, FtpServices& s) {
     if (!isPlainFileName(name)) return status(w, failed);
     if (s.files.exists(name) && !askYes(s.dialogs, "文件" + quoted(name) + "已经存在,覆盖它吗?")) return;
     progress(w, "正在下载文件" + quoted(name) + ",请稍候...");
-    TaskbarProgress bar(w, s);
+    TaskbarProgress bar(w, s, listedSize(w.itemText(kRemoteList, sel->index, 1)));
     if (!bar.end(s.ftp.get(name, name))) return status(w, failed);
     listLocal(w, s.disk);
     status(w, "下载文件" + quoted(name) + "成功");

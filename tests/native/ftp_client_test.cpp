@@ -439,8 +439,17 @@ TEST_F(FtpWindow, TransfersOverOneMibShowOnTheTaskbarButton) {
     w.click("下载按钮");
     EXPECT_EQ(bar, std::vector<std::string>({"state 0", "value 1048576/4194304", "value 4194304/4194304", "state 0"}));
 
-    // No size known: moving, once past 1 MiB; a failure stays red until the
-    // next transfer starts.
+    // The connection tells no size: the list's size column does.
+    bar.clear();
+    w.setItemText("远程文件框", indexOf("远程文件框", "a.txt"), 1, "8388608");
+    ftp.moves = {{2 * mib, 0}};
+    t.dialogs.answers = {Answer::Yes};
+    w.click("下载按钮");
+    EXPECT_EQ(bar, std::vector<std::string>({"state 0", "value 2097152/8388608", "state 0"}));
+
+    // No size known anywhere: moving, once past 1 MiB; a failure stays red
+    // until the next transfer starts.
+    w.setItemText("远程文件框", indexOf("远程文件框", "a.txt"), 1, "");
     bar.clear();
     ftp.moves = {{mib / 2, 0}, {2 * mib, 0}, {3 * mib, 0}};
     ftp.refuse.insert("get a.txt");

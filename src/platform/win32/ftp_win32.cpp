@@ -784,8 +784,8 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
     const std::wstring target = widen(local);
     if (target.empty()) return false;
     return dataCall(false, [name = widen(remote), target](Step& step, HINTERNET c, bool& noData) -> bool {
-        // The size, when told, only shows how far the download is.
-        step.setTotal(sizeOf(step, c, name).value_or(0));
+        // No SIZE up front: under Wine each reply costs tens of milliseconds,
+        // and the window knows the size from its listing.
         if (!step.live()) return false;
         HINTERNET source = FtpOpenFileW(c, name.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | kFresh, 0);
         if (!source) noData = noDataConnection();
