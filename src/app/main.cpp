@@ -14,6 +14,7 @@
 #include "platform/win32/http_win32.h"
 #include "ftp/client.h"
 #include "platform/win32/ftp_win32.h"
+#include "platform/win32/taskbar_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/skin_win32.h"
 #include "platform/win32/registry_win32.h"
@@ -61,14 +62,16 @@ int run() {
     win32::Win32Clock clock;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
+    // Progress on the taskbar buttons of the update and the FTP window.
+    win32::Win32Taskbar taskbar;
     update::UpdateServices updateServices{windows, dialogs,   shellOpen, downloader, desktop,
-                                          clock,   fileSizes, files,     process,    signatures};
+                                          clock,   fileSizes, files,     process,    signatures, &taskbar};
     // The FTP client lives as long as the program: its connection closes
     // after the last window.
     win32::Win32Ftp ftpConnection;
     win32::Win32LocalDisk disk;
     win32::Win32Pause pause(windows);
-    ftp::FtpServices ftpServices{windows, dialogs, system, files, ftpConnection, disk, pause};
+    ftp::FtpServices ftpServices{windows, dialogs, system, files, ftpConnection, disk, pause, &taskbar};
     ftp::FtpClient ftpClient(ftpServices);
 
     int code = 0;

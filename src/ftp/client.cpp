@@ -1,5 +1,6 @@
 #include "ftp/client.h"
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -49,6 +50,59 @@ void fill(ui::Form& w, std::string_view list, const std::vector<Row>& rows) {
     w.setRedraw(list, true);
 }
 
+// A transfer of more than 1 MiB on the FTP window's taskbar button while it
+// runs: how far it is, or that it moves when the size is unknown. Cleared
+// when it succeeds; a failure stays (error state) until the next transfer
+// starts. `listed` is the size the window's list shows (0: none), used
+// when the connection tells none.
+class TaskbarProgress {
+public:
+    TaskbarProgress(ui::Form& w, FtpServices& s, std::uint64_t listed = 0) : w_(w), s_(s), listed_(listed) {
+        if (!s_.taskbar) return;
+        s_.taskbar->setState(w_, platform::TaskbarState::None);
+        s_.ftp.setProgress([this](std::uint64_t done, std::uint64_t total) { show(done, total); });
+    }
+    ~TaskbarProgress() {
+        if (s_.taskbar) s_.ftp.setProgress({});
+    }
+    TaskbarProgress(const TaskbarProgress&) = delete;
+    TaskbarProgress& operator=(const TaskbarProgress&) = delete;
+
+    // The transfer's outcome.
+    bool end(bool ok) {
+        if (s_.taskbar && shown_)
+            s_.taskbar->setState(w_, ok ? platform::TaskbarState::None : platform::TaskbarState::Error);
+        return ok;
+    }
+
+private:
+    void show(std::uint64_t done, std::uint64_t total) {
+        if (total == 0) total = listed_;
+        if (total > platform::kTaskbarProgressFrom) {
+            s_.taskbar->setValue(w_, done, total);
+            shown_ = true;
+        } else if (total == 0 && done > platform::kTaskbarProgressFrom && !shown_) {
+            s_.taskbar->setState(w_, platform::TaskbarState::Indeterminate);
+            shown_ = true;
+        }
+    }
+
+    ui::Form& w_;
+    FtpServices& s_;
+    std::uint64_t listed_;
+    bool shown_ = false;
+};
+
+// The size column of a list row as a number; 0 when it holds none.
+std::uint64_t listedSize(std::string_view text) {
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || v > (UINT64_MAX - 9) / 10) return 0;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return v;
+}
+
 // The selected item of a list: index, item value and title.
 struct Selected {
     int index = -1;
@@ -67,7 +121,10 @@ std::optional<Selected> selected(ui::Form& w, std::string_view list) {
 // --- the login panel -----------------------------------------------------------
 
 FtpClient::FtpClient(FtpServices& services) : s_(services) {}
-FtpClient::~FtpClient() = default;
+FtpClient::~FtpClient() {
+    *alive_ = false;
+    s_.ftp.setStepWindow(nullptr);
+}
 
 std::string FtpClient::configPath() const { return s_.system.programDirectory() + "\\Config.ini"; }
 
@@ -143,9 +200,14 @@ void FtpClient::openWindow() {
     }
     ui::Form* w = s_.windows.create(layouts::ftpWindow());
     *window_ = w;
+    // Only this window's close (or the end of the program) ends a step
+    // under way; other windows' closes wait for it.
+    s_.ftp.setStepWindow(w);
     bindFtpWindow(*w, s_);
-    w->on("", ui::Event::Destroyed, [slot = window_, w](ui::EventArgs&) {
-        if (*slot == w) *slot = nullptr;
+    w->on("", ui::Event::Destroyed, [slot = window_, alive = alive_, &ftp = s_.ftp, w](ui::EventArgs&) {
+        if (*slot != w) return;
+        *slot = nullptr;
+        if (*alive) ftp.setStepWindow(nullptr);
     });
     w->setVisible("", true);
     startFtpWindow(*w, s_);
@@ -249,7 +311,8 @@ void download(ui::Form& w, FtpServices& s) {
     if (!isPlainFileName(name)) return status(w, failed);
     if (s.files.exists(name) && !askYes(s.dialogs, "文件" + quoted(name) + "已经存在,覆盖它吗?")) return;
     progress(w, "正在下载文件" + quoted(name) + ",请稍候...");
-    if (!s.ftp.get(name, name)) return status(w, failed);
+    TaskbarProgress bar(w, s, listedSize(w.itemText(kRemoteList, sel->index, 1)));
+    if (!bar.end(s.ftp.get(name, name))) return status(w, failed);
     listLocal(w, s.disk);
     status(w, "下载文件" + quoted(name) + "成功");
 }
@@ -261,7 +324,8 @@ void upload(ui::Form& w, FtpServices& s) {
     const std::string& name = sel->name;
     if (!s.ftp.list(name).empty() && !askYes(s.dialogs, "文件" + quoted(name) + "已经存在,覆盖它吗?")) return;
     progress(w, "正在上传文件" + quoted(name) + ",请稍候...");
-    if (!s.ftp.put(name, name)) return status(w, "上传文件" + quoted(name) + "失败!！");
+    TaskbarProgress bar(w, s);
+    if (!bar.end(s.ftp.put(name, name))) return status(w, "上传文件" + quoted(name) + "失败!！");
     listRemote(w, s.ftp);
     status(w, "上传" + quoted(name) + "成功!");
 }

@@ -15,6 +15,7 @@
 #include "platform/localdisk.h"
 #include "platform/pause.h"
 #include "platform/system.h"
+#include "platform/taskbar.h"
 #include "ui/form.h"
 #include "ui/windows.h"
 
@@ -30,6 +31,9 @@ struct FtpServices {
     platform::Ftp& ftp;
     platform::LocalDisk& disk;
     platform::Pause& pause;
+    // The FTP window's taskbar button shows transfers of more than 1 MiB;
+    // none: not shown.
+    platform::Taskbar* taskbar = nullptr;
 };
 
 // Config.ini's section and keys.
@@ -79,6 +83,8 @@ private:
     // Shared with the window's Destroyed handler, which may run after the
     // client has gone.
     std::shared_ptr<ui::Form*> window_ = std::make_shared<ui::Form*>(nullptr);
+    // False once the client has gone (the services may go with it).
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // The FTP window's handlers over an already created window. bindFtpWindow

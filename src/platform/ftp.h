@@ -3,17 +3,29 @@
 // directory, a local name to the process's current directory.
 //
 // Every call runs on the user-interface thread and returns when the server
-// has answered, or with its failure result when the step made no progress
-// for 30 s or the user closed a window meanwhile (the connection is then
-// closed). Every operation but open() fails (false, "" or no entries)
+// has answered, or with its failure result when no byte crossed the step's
+// connections for 30 s, or when the step's window was closed or the program
+// is ending (the connection is then closed). Closes of other windows wait
+// for the step. Every operation but open() fails (false, "" or no entries)
 // while no connection is open.
+//
+// The connection opens in the mode asked for. When an active-mode data
+// connection cannot be made (the server refuses PORT/EPRT, answers 425, or
+// cannot be reached on the data connection) before any data byte came, the
+// connection logs in again in passive mode, goes back to the directory it
+// was in, repeats the step once, and stays passive from then on.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace ui {
+class Form;
+}
 
 namespace platform {
 
@@ -54,14 +66,28 @@ public:
     // from a cache. Empty on failure.
     virtual std::vector<DirEntry> list(std::string_view pattern) = 0;
 
-    // Binary transfers, true only when the server confirmed the transfer and
-    // the sizes agree. get() replaces an existing local file only then.
+    // Binary transfers. Done when the data is complete, no 4xx/5xx final
+    // reply came, and the server confirmed it: a 2xx final reply, or a size
+    // it reports for the file (SIZE, or the listing of that one file) equal
+    // to the bytes moved. A reported size that disagrees, or a control
+    // connection that broke while the reply was read, fails it. get()
+    // replaces an existing local file only when done.
     virtual bool get(std::string_view remote, std::string_view local) = 0;
     virtual bool put(std::string_view local, std::string_view remote) = 0;
     virtual bool removeFile(std::string_view name) = 0;
     virtual bool rename(std::string_view from, std::string_view to) = 0;
     virtual bool createDirectory(std::string_view name) = 0;
     virtual bool removeDirectory(std::string_view name) = 0;
+
+    // The window whose close ends a step under way (nullptr: none; only the
+    // end of the program does). Not owned.
+    virtual void setStepWindow(ui::Form* window) { (void)window; }
+
+    // Called on the calling thread a few times a second while get() or
+    // put() moves data: bytes moved so far and the file's size (0 when the
+    // server does not tell it). An empty function stops the calls.
+    using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+    virtual void setProgress(Progress progress) { (void)progress; }
 };
 
 }  // namespace platform

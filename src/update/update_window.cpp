@@ -129,10 +129,12 @@ void UpdateWindow::fail() {
     form_->setTimerPeriod(kBarTimer, 0);
     form_->setTimerPeriod(kTextTimer, 0);
     form_->setEnabled(kButton1, false);
+    if (s_.taskbar) s_.taskbar->setState(*form_, platform::TaskbarState::Error);
 }
 
 void UpdateWindow::barTick() {
     if (r_.totalSize != 0) form_->setPosition(kBar, barPosition(s_.downloader.downloadedBytes(), r_.totalSize));
+    if (s_.taskbar) s_.taskbar->setValue(*form_, static_cast<std::uint64_t>(form_->position(kBar)), 1000);
     if (form_->position(kBar) >= 1000) {
         form_->setText(kShare, "");
         form_->setText(kSize, "");

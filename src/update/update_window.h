@@ -20,6 +20,7 @@
 #include "platform/process.h"
 #include "platform/shell.h"
 #include "platform/signature.h"
+#include "platform/taskbar.h"
 #include "ui/form.h"
 #include "ui/windows.h"
 #include "update/record.h"
@@ -39,6 +40,8 @@ struct UpdateServices {
     platform::Process& process;
     // Holds the maker's public key; checks the package before it is kept.
     const platform::SignatureCheck& signatures;
+    // The window's taskbar button shows the bar; none: not shown.
+    platform::Taskbar* taskbar = nullptr;
 };
 
 // What other subsystems lend the update.

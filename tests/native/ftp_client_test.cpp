@@ -56,6 +56,9 @@ TEST_F(LoginPanel, LoginShowsItsProgressFirstThenOpensTheWindow) {
     EXPECT_TRUE(w->visible(""));
     EXPECT_EQ(w->text(""), "迷你FTP工具");
     EXPECT_EQ(client.window(), w);
+    EXPECT_EQ(t.ftp.stepWindow, w) << "only this window's close ends a step";
+    w->close();
+    EXPECT_EQ(t.ftp.stepWindow, nullptr);
 }
 
 TEST_F(LoginPanel, FailedLoginOpensNoWindowAndPortsReadTheirLeadingNumber) {
@@ -415,6 +418,51 @@ TEST_F(FtpWindow, UploadChecksTheServerFirstAndReportsFailureLoudly) {
     t.dialogs.answers = {Answer::Yes};
     w.click("上传按钮");
     EXPECT_EQ(status(), "上传文件“a.txt”失败!！");
+}
+
+TEST_F(FtpWindow, TransfersOverOneMibShowOnTheTaskbarButton) {
+    const std::uint64_t mib = 1u << 20;
+    auto& bar = t.taskbar.calls;
+    enterLocal("C:\\work");
+    ftp::listRemote(w, ftp);
+    // A small file shows nothing but the cleared button.
+    selectRemote("a.txt");
+    ftp.moves = {{10, 10}};
+    w.click("下载按钮");
+    EXPECT_EQ(bar, std::vector<std::string>({"state 0"}));
+    EXPECT_FALSE(ftp.progress) << "the progress calls end with the transfer";
+
+    // 4 MiB: how far it is, then cleared after the success.
+    bar.clear();
+    ftp.moves = {{mib, 4 * mib}, {4 * mib, 4 * mib}};
+    t.dialogs.answers = {Answer::Yes};
+    w.click("下载按钮");
+    EXPECT_EQ(bar, std::vector<std::string>({"state 0", "value 1048576/4194304", "value 4194304/4194304", "state 0"}));
+
+    // The connection tells no size: the list's size column does.
+    bar.clear();
+    w.setItemText("远程文件框", indexOf("远程文件框", "a.txt"), 1, "8388608");
+    ftp.moves = {{2 * mib, 0}};
+    t.dialogs.answers = {Answer::Yes};
+    w.click("下载按钮");
+    EXPECT_EQ(bar, std::vector<std::string>({"state 0", "value 2097152/8388608", "state 0"}));
+
+    // No size known anywhere: moving, once past 1 MiB; a failure stays red
+    // until the next transfer starts.
+    w.setItemText("远程文件框", indexOf("远程文件框", "a.txt"), 1, "");
+    bar.clear();
+    ftp.moves = {{mib / 2, 0}, {2 * mib, 0}, {3 * mib, 0}};
+    ftp.refuse.insert("get a.txt");
+    t.dialogs.answers = {Answer::Yes};
+    w.click("下载按钮");
+    EXPECT_EQ(status(), "下载文件“a.txt”失败");
+    EXPECT_EQ(bar, std::vector<std::string>({"state 0", "state 1", "state 3"}));
+    bar.clear();
+    ftp.moves = {{2 * mib, 2 * mib}};
+    selectLocal("index.html");
+    t.dialogs.answers = {Answer::Yes};
+    w.click("上传按钮");
+    EXPECT_EQ(bar, std::vector<std::string>({"state 0", "value 2097152/2097152", "state 0"}));
 }
 
 TEST_F(FtpWindow, DeletesAskAndCheckTheKindOfEntry) {

@@ -15,6 +15,7 @@
 #include "platform/ftp.h"
 #include "platform/localdisk.h"
 #include "platform/pause.h"
+#include "platform/taskbar.h"
 
 inline platform::DirEntry dirEntry(std::string name, platform::DateTime t = {2010, 6, 2, 12, 20, 7}) {
     return {std::move(name), platform::kAttrDirectory, 0, t};
@@ -91,13 +92,25 @@ struct FakeFtp : platform::Ftp {
         log(op + " " + std::string(name));
         return connected && !refuse.count(op + " " + std::string(name));
     }
+    ui::Form* stepWindow = nullptr;
+    void setStepWindow(ui::Form* w) override { stepWindow = w; }
+    // What a transfer reports while it runs: (bytes moved, size) pairs.
+    Progress progress;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> moves;
+    void setProgress(Progress p) override { progress = std::move(p); }
+    void report() {
+        if (progress)
+            for (auto [done, total] : moves) progress(done, total);
+    }
     std::map<std::string, std::string> downloaded;   // local name -> remote path
     bool get(std::string_view remote, std::string_view local) override {
+        report();
         if (!step("get", remote) || !find(remote)) return false;
         downloaded[std::string(local)] = path(remote);
         return true;
     }
     bool put(std::string_view local, std::string_view remote) override {
+        report();
         if (!step("put", remote)) return false;
         if (!find(remote)) here()->push_back(fileEntry(std::string(remote)));
         return true;
@@ -123,6 +136,17 @@ struct FakeFtp : platform::Ftp {
         std::erase_if(*here(), [&](auto& e) { return e.name == name; });
         tree.erase(path(name));
         return true;
+    }
+};
+
+// The taskbar button's progress, as calls: "state N", "value D/T".
+struct FakeTaskbar : platform::Taskbar {
+    std::vector<std::string> calls;
+    void setState(ui::Form&, platform::TaskbarState state) override {
+        calls.push_back("state " + std::to_string(static_cast<int>(state)));
+    }
+    void setValue(ui::Form&, std::uint64_t done, std::uint64_t total) override {
+        calls.push_back("value " + std::to_string(done) + "/" + std::to_string(total));
     }
 };
 
@@ -196,7 +220,8 @@ struct FtpTestServices : TestServices {
     FakeFtp ftp;
     FakeDisk disk;
     RecordingPause pause;
-    ftp::FtpServices ftpServices{windows, dialogs, system, files, ftp, disk, pause};
+    FakeTaskbar taskbar;
+    ftp::FtpServices ftpServices{windows, dialogs, system, files, ftp, disk, pause, &taskbar};
     FtpTestServices() {
         disk.files = &files;
         disk.ops = &files.ops;

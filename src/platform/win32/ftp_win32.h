@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "platform/ftp.h"
@@ -23,9 +24,17 @@ namespace win32 {
 class Win32Windows;
 
 
-// How long an FTP step may go without progress (no entry, no block of a
-// transfer, no answer) before it fails.
+// How long an FTP step may go without a byte crossing its connections (no
+// entry, no block of a transfer, no reply) before it fails.
 inline constexpr int kFtpStallMs = 30000;
+
+// The limits of FTP steps. Tests shorten them so that none waits for the
+// real ones.
+struct FtpLimits {
+    int stallMs = kFtpStallMs;
+};
+void setFtpLimits(const FtpLimits& limits);
+FtpLimits ftpLimits();
 
 // Starts the thread of an FTP step. A test replaces it to see what a step
 // does when its thread cannot start; nullptr restores std::thread.
@@ -38,28 +47,37 @@ platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
 // The process's FTP connection over WinINet. The internet handle is opened
 // on first use (agent "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)",
 // direct, no proxy) and kept until the object goes; the connection lives
-// from open() to close() or the next open(). UI thread only.
+// from open() to close() or the next open(). The login is kept in memory
+// while the connection lives, for the passive login of the fallback
+// (platform/ftp.h). UI thread only.
 //
 // Each call is a step that runs on a thread of its own while the calling
 // thread's windows keep painting and running their timers; clicks and keys
 // meanwhile are dropped as on a disabled window. A step ends early, with
-// its failure result and the connection closed, when it makes no progress
-// for kFtpStallMs or when a window of the thread is asked to close (close
-// box, Alt+F4, WM_CLOSE, WM_QUIT): its WinINet handles are closed from the
-// calling thread, its partial file is removed, and the close request goes on
-// once the call has returned. A WinINet call that does not return when its
-// handle closes (Wine's do not) is left to end on its own; it touches
-// nothing of this object any more. Nothing thrown on the step's thread
-// leaves it: a failed allocation or thread start is the step's failure.
+// its failure result and the connection closed, when no byte crossed its
+// connections for FtpLimits::stallMs, or when the step window (see
+// setStepWindow) is asked to close or WM_QUIT arrives. A close request for
+// any other window is held and goes on once the step is over. Inside a
+// WinINet call that reads a whole listing (Wine reads it all within
+// FtpFindFirstFileW) and while the data handle's close waits for the final
+// reply, no progress can be seen: there WinINet's receive time-out bounds
+// the wait instead of the tool's limit.
+//
+// Giving a step up returns to the window at once: the step's WinINet
+// handles (and the connection) are closed and its partial file is removed
+// on a thread of their own, so the window never waits for a server or a
+// disk. The step's worker makes no WinINet call once the step was given
+// up. A WinINet call that does not return when its handle closes (Wine's do
+// not) is left to end on its own; it touches nothing of this object any
+// more. Nothing thrown on the step's thread leaves it: a failed allocation
+// or thread start is the step's failure. No lock is held across a disk or
+// network call.
 //
 // Transfers are binary and go through FtpOpenFileW with reads and writes of
 // 1 MiB (far quicker than FtpGetFileW / FtpPutFileW under Wine, the same on
-// Windows). A transfer is done only when the server confirmed it (a 2xx
-// reply once the data is through) and the sizes agree: for get() the bytes
-// received and the size the server reports for the file, for put() the
-// local size and the size the server reports afterwards. get() downloads
+// Windows); when they are done is said in platform/ftp.h. get() downloads
 // into a temporary file beside the local name and puts it in place only
-// then, so a failed download never damages the file it was to replace.
+// when done, so a failed download never damages the file it was to replace.
 class Win32Ftp final : public platform::Ftp {
 public:
     Win32Ftp() = default;
@@ -80,6 +98,18 @@ public:
     bool rename(std::string_view from, std::string_view to) override;
     bool createDirectory(std::string_view name) override;
     bool removeDirectory(std::string_view name) override;
+    void setStepWindow(ui::Form* window) override;
+    void setProgress(Progress progress) override { progress_ = std::move(progress); }
+    // Whether the connection works in passive mode now.
+    bool passive() const { return login_ && login_->passive; }
+
+    // What a passive login again needs; kept while the connection lives.
+    struct Login {
+        std::wstring host;
+        std::optional<std::wstring> user, password;
+        int port = 0;
+        bool passive = false;
+    };
 
 private:
     // Runs `work` as a step as described above; `work` gets the step's
@@ -88,9 +118,17 @@ private:
     template <class R, class F>
     R call(R failed, F&& work);
 
+    // Runs a step that uses the data connection: the fallback to passive
+    // mode may replace the connection.
+    template <class R, class F>
+    R dataCall(R failed, F&& work);
+
     bool busy_ = false;
+    HWND stepWindow_ = nullptr;
+    Progress progress_;
     InetHandle session_;
     InetHandle connection_;
+    std::shared_ptr<Login> login_;
 };
 
 // The process's current drive and directory, FindFirstFileW listings in
