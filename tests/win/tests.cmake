@@ -101,3 +101,11 @@ endforeach()
 
 # The adapter test starts korvan.exe itself with its elevated verb.
 add_dependencies(win_adapter_test korvan)
+
+# Shows the remote-safe apply's question for tests/e2e/confirm-screenshot.
+add_executable(confirm_show tests/e2e/confirm_show.cpp src/resources/korvan.rc)
+target_link_libraries(confirm_show PRIVATE korvan_core)
+target_link_options(confirm_show PRIVATE -municode)
+set_target_properties(confirm_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_dependencies(confirm_show skin skin_data)
+target_include_directories(confirm_show PRIVATE ${KORVAN_SKIN_DIR})
