@@ -137,8 +137,22 @@ TEST(ConfirmEvents, CreatedOpenedByNameSetAndSeenAndAnExistingNameRefused) {
     EXPECT_FALSE(win32::AnswerEvents::createNamed("a b"));
     EXPECT_EQ(win32::Win32AnswerWait().wait(1), adapter::Answer::TimedOut);
 
-    // Wine's desktop is the console.
+}
+
+TEST(ConfirmSession, TheConsoleIsLocalAndAnotherSessionThanTheConsolesIsRemote) {
+    // Wine's desktop is the console. Where the system records the console's
+    // session, a process in another session is remote even when the metric
+    // says otherwise.
+    const std::string key = "SYSTEM\\CurrentControlSet\\Control\\Terminal Server";
+    DWORD mine = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &mine));
+    ASSERT_FALSE(readRaw(key, "GlassSessionId").present);
     EXPECT_FALSE(win32::Win32Session().remote());
+    regtest::putDword(key, "GlassSessionId", mine + 1);
+    EXPECT_TRUE(win32::Win32Session().remote());
+    regtest::putDword(key, "GlassSessionId", mine);
+    EXPECT_FALSE(win32::Win32Session().remote());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, win32::widen(key).c_str(), L"GlassSessionId");
 }
 
 TEST(ConfirmWindow, OwnedByTheMainWindowAndAnsweredByButtonsCloseAndTime) {
