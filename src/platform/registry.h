@@ -7,6 +7,10 @@
 // "a", "b" as "a\0b\0\0". Other types travel as their raw bytes. An
 // expandable string arrives with its environment references expanded.
 //
+// The raw calls (queryRaw, setRaw, remove) see a value exactly as the
+// registry stores it: its type and its bytes, with no conversion at all, so
+// what queryRaw read setRaw puts back byte for byte.
+//
 // Calls are short and synchronous. They are made on the user-interface
 // thread, except for the adapter apply in this process, whose worker writes
 // the interface key while the window may read (a refresh): the Windows
@@ -40,9 +44,26 @@ bool isStringType(RegistryType type);
 struct RegistryValue {
     RegistryType type = RegistryType::None;
     std::string data;   // see the top of this file
+    bool operator==(const RegistryValue&) const = default;
 };
 
 enum class RegistryAccess { Read, ReadWrite };
+
+// A value as stored: its type number (any, not only the named ones) and its
+// bytes, unconverted.
+struct RawValue {
+    std::uint32_t type = 0;
+    std::string bytes;
+    bool operator==(const RawValue&) const = default;
+};
+
+// What a raw read found. Absent is only "the value does not exist"; a value
+// that exists but cannot be read is Failed, never Absent.
+struct RawRead {
+    enum class Outcome { Found, Absent, Failed };
+    Outcome outcome = Outcome::Failed;
+    RawValue value;   // when Found
+};
 
 class Registry {
 public:
@@ -59,6 +80,15 @@ public:
     // zero bytes (the stored text gets the same zeros); otherwise raw bytes.
     virtual bool set(Key key, std::string_view name, RegistryType type, std::string_view data) = 0;
     virtual void close(Key key) = 0;
+
+    // The value exactly as stored (see RawRead).
+    virtual RawRead queryRaw(Key key, std::string_view name) = 0;
+    // Creates or replaces a value with exactly these type and bytes; the key
+    // must be open for ReadWrite.
+    virtual bool setRaw(Key key, std::string_view name, const RawValue& value) = 0;
+    // Deletes a value; true when it is gone afterwards (a value that did not
+    // exist counts as deleted). The key must be open for ReadWrite.
+    virtual bool remove(Key key, std::string_view name) = 0;
 };
 
 // Owns one opened key and closes it once. Move-only.
@@ -82,6 +112,13 @@ public:
     bool set(std::string_view name, RegistryType type, std::string_view data) const {
         return m_key && m_registry->set(*m_key, name, type, data);
     }
+    RawRead queryRaw(std::string_view name) const {
+        return m_key ? m_registry->queryRaw(*m_key, name) : RawRead{};
+    }
+    bool setRaw(std::string_view name, const RawValue& value) const {
+        return m_key && m_registry->setRaw(*m_key, name, value);
+    }
+    bool remove(std::string_view name) const { return m_key && m_registry->remove(*m_key, name); }
 
 private:
     Registry* m_registry;

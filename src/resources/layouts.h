@@ -12,6 +12,8 @@ const ui::Layout& splash();
 const ui::Layout& about();
 const ui::Layout& updateWindow();
 const ui::Layout& ftpWindow();
+// The question after an address change over a remote session.
+const ui::Layout& confirmWindow();
 
 // Bitmap resource with the four 16x15 list images: up entry, directory,
 // file, and a spare.

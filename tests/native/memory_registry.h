@@ -2,7 +2,8 @@
 // case-insensitive (ASCII), as in the real one; a key exists when it was
 // created or holds values. It records every set and counts open keys, so a
 // test can see what was written in which order and that every key was
-// closed again.
+// closed again. Its stored bytes are the data as put: a raw read returns
+// them unchanged, a raw write stores them unchanged.
 #pragma once
 
 #include <algorithm>
@@ -50,7 +51,8 @@ struct MemoryRegistry : platform::Registry {
 
     std::map<std::string, std::map<std::string, platform::RegistryValue>> keys;
     std::set<std::string> readOnly;    // keys (folded) that do not open for writing
-    std::string failSetOf;             // a value name whose write fails
+    std::string failSetOf;             // a value name whose writes (set, setRaw, remove) fail
+    std::string failReadOf;            // a value name that exists but cannot be read raw
     std::vector<Write> writes;
     std::vector<std::string> opened;   // every path opened, in order
     int openKeys = 0;
@@ -83,6 +85,26 @@ struct MemoryRegistry : platform::Registry {
     void close(Key key) override {
         if (handles.erase(key)) --openKeys;
     }
+    platform::RawRead queryRaw(Key key, std::string_view name) override {
+        using O = platform::RawRead::Outcome;
+        auto h = handles.find(key);
+        if (h == handles.end() || (!failReadOf.empty() && fold(name) == fold(failReadOf))) return {O::Failed, {}};
+        auto& values = keys[h->second];
+        auto v = values.find(fold(name));
+        if (v == values.end()) return {O::Absent, {}};
+        return {O::Found, {static_cast<std::uint32_t>(v->second.type), v->second.data}};
+    }
+    bool setRaw(Key key, std::string_view name, const platform::RawValue& value) override {
+        return set(key, name, static_cast<platform::RegistryType>(value.type), value.bytes);
+    }
+    bool remove(Key key, std::string_view name) override {
+        auto h = handles.find(key);
+        if (h == handles.end() || (!failSetOf.empty() && fold(name) == fold(failSetOf))) return false;
+        keys[h->second].erase(fold(name));
+        removed.push_back(std::string(name));
+        return true;
+    }
+    std::vector<std::string> removed;   // value names deleted, in order
 
 private:
     std::map<Key, std::string> handles;

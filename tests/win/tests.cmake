@@ -112,3 +112,11 @@ add_test(NAME package_refuses_a_test_key COMMAND bash -c [=[
     [ "$rc" -ne 0 ] || { echo "exit code 0"; exit 1; }
     grep -q "KORVAN_UPDATE_KEY is set" <<<"$out"]=])
 set_tests_properties(package_refuses_a_test_key PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+
+# Shows the remote-safe apply's question for tests/e2e/confirm-screenshot.
+add_executable(confirm_show tests/e2e/confirm_show.cpp src/resources/korvan.rc)
+target_link_libraries(confirm_show PRIVATE korvan_core)
+target_link_options(confirm_show PRIVATE -municode)
+set_target_properties(confirm_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_dependencies(confirm_show skin skin_data)
+target_include_directories(confirm_show PRIVATE ${KORVAN_SKIN_DIR})

@@ -103,4 +103,46 @@ bool Win32Registry::set(Key key, std::string_view name, platform::RegistryType t
 
 void Win32Registry::close(Key key) { RegCloseKey(toHkey(key)); }
 
+platform::RawRead Win32Registry::queryRaw(Key key, std::string_view name) {
+    using Outcome = platform::RawRead::Outcome;
+    const std::wstring wname = widen(name);
+    if (wname.find(L'\0') != std::wstring::npos) return {Outcome::Failed, {}};
+    DWORD type = 0, size = 0;
+    LONG rc = RegQueryValueExW(toHkey(key), wname.c_str(), nullptr, &type, nullptr, &size);
+    if (rc == ERROR_FILE_NOT_FOUND) return {Outcome::Absent, {}};
+    if (rc != ERROR_SUCCESS) return {Outcome::Failed, {}};
+    std::vector<BYTE> bytes;
+    rc = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
+        bytes.assign(size, 0);
+        rc = RegQueryValueExW(toHkey(key), wname.c_str(), nullptr, &type, bytes.empty() ? nullptr : bytes.data(),
+                              &size);
+    }
+    // Deleted between the two calls: absent now.
+    if (rc == ERROR_FILE_NOT_FOUND) return {Outcome::Absent, {}};
+    if (rc != ERROR_SUCCESS) return {Outcome::Failed, {}};
+    bytes.resize(size);
+    return {Outcome::Found, {type, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size())}};
+}
+
+bool Win32Registry::setRaw(Key key, std::string_view name, const platform::RawValue& value) {
+    const std::wstring wname = widen(name);
+    if (wname.find(L'\0') != std::wstring::npos) return false;
+    // For string types the registry counts one more character when the
+    // data does not end in a zero character but the memory right after it
+    // holds one. Non-zero bytes after the data keep the length exactly as
+    // given.
+    std::string buffer = value.bytes;
+    buffer.append(4, '\xFF');
+    return RegSetValueExW(toHkey(key), wname.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(buffer.data()),
+                          static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
+}
+
+bool Win32Registry::remove(Key key, std::string_view name) {
+    const std::wstring wname = widen(name);
+    if (wname.find(L'\0') != std::wstring::npos) return false;
+    const LONG rc = RegDeleteValueW(toHkey(key), wname.c_str());
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace win32

@@ -1,0 +1,56 @@
+// The session question and the question window's place over the main
+// window.
+#include "platform/win32/confirm_win32.h"
+
+#include <algorithm>
+
+#include "adapter/confirm_window.h"
+#include "platform/win32/win32_form.h"
+
+namespace win32 {
+
+bool Win32Session::remote() {
+    if (GetSystemMetrics(SM_REMOTESESSION) != 0) return true;
+    // A remote session can report 0 above (RemoteFX); the console's session
+    // number, where the system keeps it, tells it apart.
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return false;
+    DWORD glass = 0, type = 0, size = sizeof glass;
+    const LONG rc = RegQueryValueExW(key, L"GlassSessionId", nullptr, &type, reinterpret_cast<BYTE*>(&glass), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof glass) return false;
+    DWORD mine = 0;
+    if (!ProcessIdToSessionId(GetCurrentProcessId(), &mine)) return false;
+    return mine != glass;
+}
+
+std::function<void(ui::Form&)> placeOver(HWND owner) {
+    return [owner](ui::Form& form) {
+        auto& f = static_cast<Win32Form&>(form);
+        HWND h = f.hwnd();
+        if (!h) return;
+        if (owner && IsWindow(owner)) SetWindowLongPtrW(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+        // A question that counts down is not put out of sight.
+        SetWindowLongPtrW(h, GWL_STYLE, GetWindowLongPtrW(h, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_MINIMIZEBOX));
+        if (HWND keep = f.unitHwnd(adapter::kKeepButton)) SendMessageW(keep, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+
+        RECT box{}, over{};
+        GetWindowRect(h, &box);
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        HMONITOR monitor = MonitorFromWindow(owner && IsWindow(owner) ? owner : h, MONITOR_DEFAULTTONEAREST);
+        if (!GetMonitorInfoW(monitor, &mi)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &mi.rcWork, 0);
+        const RECT& work = mi.rcWork;
+        if (!owner || IsIconic(owner) || !GetWindowRect(owner, &over)) over = work;
+        const int w = box.right - box.left, ht = box.bottom - box.top;
+        int x = over.left + (over.right - over.left - w) / 2;
+        int y = over.top + (over.bottom - over.top - ht) / 2;
+        x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
+        y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - ht));
+        SetWindowPos(h, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    };
+}
+
+}  // namespace win32

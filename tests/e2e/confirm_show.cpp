@@ -1,0 +1,106 @@
+// Shows the question of the remote-safe apply over the main window, skinned
+// as the tool skins its windows, and writes a picture of the question as the
+// screen shows it (a 24-bit BMP) a moment after its countdown started.
+//
+//   confirm_show <skin folder: SkinH_EL.dll and skinh.she> <bmp file>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "adapter/confirm_window.h"
+#include "platform/win32/confirm_win32.h"
+#include "platform/win32/skin_win32.h"
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_form.h"
+#include "resources/layouts.h"
+
+namespace {
+
+std::string readFile(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    CloseHandle(f);
+    return out;
+}
+
+struct Clock : platform::Clock {
+    std::int64_t tickCount() override { return static_cast<std::int64_t>(GetTickCount64()); }
+};
+
+std::wstring g_bmp;
+bool g_written = false;
+
+// The question window as the screen shows it, then "保留设置".
+void CALLBACK shoot(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND q = FindWindowW(L"KorvanWindow", L"确认网络设置");
+    if (!q || !IsWindowVisible(q)) return;
+    KillTimer(nullptr, id);
+    RECT r;
+    GetWindowRect(q, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;   // bottom-up, as a BMP file stores it
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+    const DWORD stride = ((width * 3 + 3) / 4) * 4;
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + stride * height;
+    HANDLE f = CreateFileW(g_bmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD n = 0;
+    g_written = f != INVALID_HANDLE_VALUE && WriteFile(f, &fh, sizeof fh, &n, nullptr) &&
+                WriteFile(f, &bi.bmiHeader, sizeof bi.bmiHeader, &n, nullptr) &&
+                WriteFile(f, bits, stride * height, &n, nullptr);
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    std::printf("%d x %d\n", width, height);
+    if (HWND keep = FindWindowExW(q, nullptr, L"Button", L"保留设置")) PostMessageW(keep, BM_CLICK, 0, 0);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) return 2;
+    g_bmp = argv[2];
+    const std::wstring dir = argv[1];
+    win32::Win32Skin skin;
+    if (!skin.load(win32::narrow(dir + L"\\SkinH_EL.dll"), readFile(dir + L"\\SkinH_EL.dll"))) {
+        std::printf("skin not loaded\n");
+        return 1;
+    }
+    skin.attach();
+    skin.adjustHsv(130, 0, 0);
+
+    win32::Win32Windows windows;
+    Clock clock;
+    auto* main = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    main->setVisible("", true);
+    for (int i = 0; i < 25; ++i) {
+        windows.pump();
+        Sleep(20);
+    }
+    adapter::ConfirmQuestion question(windows, clock, win32::placeOver(main->hwnd()));
+    // A few seconds into the countdown, once it has drawn.
+    SetTimer(nullptr, 0, 2500, shoot);
+    const adapter::ConfirmResult r = question.ask("IP地址修改成功！", adapter::kConfirmSeconds);
+    std::printf("answer %d\n", static_cast<int>(r));
+    return g_written && r == adapter::ConfirmResult::Keep ? 0 : 1;
+}
