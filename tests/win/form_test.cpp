@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <type_traits>
@@ -53,16 +54,24 @@ RECT clientRect96(const win32::Win32Form& f, HWND h) {
     return {MulDiv(r.left, 96, d), MulDiv(r.top, 96, d), MulDiv(r.right, 96, d), MulDiv(r.bottom, 96, d)};
 }
 
-// Runs the message loop until `done` or the limit passes.
-template <class Pred>
-bool pumpUntil(win32::Win32Windows& w, Pred done, int limitMs = 10000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        w.pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+using wintest::pumpUntil;
+
+// Runs a modal window until it closes; should it still be open after
+// `limitMs` (what was to close it never came), it is closed then and false
+// is returned, so a test fails instead of hanging.
+bool runModalAtMost(win32::Win32Windows& windows, ui::Form& form, int limitMs = 10000) {
+    static ui::Form* guarded;
+    static bool timedOut;
+    guarded = &form;
+    timedOut = false;
+    const UINT_PTR guard = SetTimer(nullptr, 0, static_cast<UINT>(limitMs), [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        timedOut = true;
+        guarded->close();
+    });
+    windows.runModal(form);
+    KillTimer(nullptr, guard);
+    return !timedOut;
 }
 
 struct MainWindowTest : ::testing::Test {
@@ -195,7 +204,7 @@ TEST_F(MainWindowTest, RealCtrlKeyOpensTheMenuItem) {
     SetForegroundWindow(form->hwnd());
     SetFocus(unit("按钮1"));
     // Keys go to the foreground window: without it the test says why.
-    ASSERT_TRUE(pumpUntil(windows, [&] { return GetForegroundWindow() == form->hwnd(); }, 2000))
+    ASSERT_TRUE(pumpUntil(windows, [&] { return GetForegroundWindow() == form->hwnd(); }))
         << "the main window never came to the foreground";
     INPUT in[4] = {};
     for (auto& i : in) i.type = INPUT_KEYBOARD;
@@ -206,7 +215,7 @@ TEST_F(MainWindowTest, RealCtrlKeyOpensTheMenuItem) {
     in[3].ki.wVk = VK_CONTROL;
     in[3].ki.dwFlags = KEYEVENTF_KEYUP;
     ASSERT_EQ(SendInput(4, in, sizeof(INPUT)), 4u);
-    EXPECT_TRUE(pumpUntil(windows, [&] { return clicks > 0; }, 5000));
+    EXPECT_TRUE(pumpUntil(windows, [&] { return clicks > 0; }));
     EXPECT_EQ(clicks, 1);
 }
 
@@ -303,7 +312,7 @@ TEST(Splash, ClosesOnAClickAndOnFocusLoss) {
             splash->close();
         });
         PostMessageW(splash->unitHwnd("图片框1"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 300));
-        windows.runModal(*splash);   // returns once closed
+        EXPECT_TRUE(runModalAtMost(windows, *splash)) << "the click did not close the splash";
         EXPECT_EQ(events, 1);
     }
     // Another window takes the activation while the splash is up.
@@ -315,20 +324,28 @@ TEST(Splash, ClosesOnAClickAndOnFocusLoss) {
             lost = true;
             splash->close();
         });
-        static HWND target;
+        static HWND target, shown;
         target = other->hwnd();
-        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        shown = splash->hwnd();
+        // Once the splash has the activation, the other window takes it.
+        const UINT_PTR swap = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+            if (GetActiveWindow() != shown) return;
             KillTimer(nullptr, id);
             EnableWindow(target, TRUE);
             SetForegroundWindow(target);
             SetActiveWindow(target);
         });
-        windows.runModal(*splash);
+        EXPECT_TRUE(runModalAtMost(windows, *splash)) << "the splash kept the activation";
+        KillTimer(nullptr, swap);
         EXPECT_TRUE(lost);
         // The window that was disabled for the modal run works again.
         EXPECT_TRUE(IsWindowEnabled(other->hwnd()));
         DestroyWindow(other->hwnd());
     }
+    // With the last window gone the loop's end is posted, as in the tool;
+    // taken here, it cannot end the next test's loop.
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 TEST(Startup, MainWindowOpensAt563x543AndTheLastCloseEndsTheLoop) {
@@ -395,8 +412,52 @@ struct PaintLog {
     }
 };
 
-// The canvas's pixels as they are on the screen.
-std::vector<DWORD> strip(HWND canvas) {
+// The timer messages of the main window (the ticker's clock is its only
+// timer): their id, and when the last one arrived, taken before the window
+// itself reads the time for it.
+struct TimerLog {
+    UINT_PTR id = 0;
+    int arrivals = 0;
+    ULONGLONG lastArrival = 0;
+    static LRESULT CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+        if (msg == WM_TIMER) {
+            auto* log = reinterpret_cast<TimerLog*>(data);
+            log->lastArrival = GetTickCount64();
+            log->id = wp;
+            ++log->arrivals;
+        }
+        return DefSubclassProc(h, msg, wp, lp);
+    }
+};
+
+// The canvas's pixels as they are on the screen, row by row.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<DWORD> bits;
+    bool operator==(const Pixels&) const = default;
+    DWORD at(int x, int y) const { return bits[static_cast<size_t>(y) * width + x]; }
+    // Pixels that differ from the commonest one (the strip's face).
+    size_t drawn() const {
+        std::map<DWORD, size_t> counts;
+        for (DWORD p : bits) ++counts[p];
+        size_t most = 0;
+        for (auto& [p, n] : counts) most = std::max(most, n);
+        return bits.size() - most;
+    }
+    // The columns holding a pixel of this colour, as [first, last], or {-1, -1}.
+    std::pair<int, int> columnsOf(DWORD colour) const {
+        std::pair<int, int> span{-1, -1};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if ((at(x, y) & 0xFFFFFF) == colour) {
+                    if (span.first < 0 || x < span.first) span.first = x;
+                    span.second = std::max(span.second, x);
+                }
+        return span;
+    }
+};
+
+Pixels strip(HWND canvas) {
     RECT r;
     GetClientRect(canvas, &r);
     BITMAPINFO bi{};
@@ -408,12 +469,24 @@ std::vector<DWORD> strip(HWND canvas) {
     HGDIOBJ old = SelectObject(mem, bmp);
     BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
     GdiFlush();
-    std::vector<DWORD> out(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + r.right * r.bottom);
+    Pixels out{r.right, r.bottom, {}};
+    out.bits.assign(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + r.right * r.bottom);
     SelectObject(mem, old);
     DeleteDC(mem);
     DeleteObject(bmp);
     ReleaseDC(canvas, dc);
     return out;
+}
+
+// The strip as it is, then as a whole repaint draws it: the same, and
+// showing text (a blank read-back would compare equal too).
+void expectRepaintKeepsTheStrip(HWND canvas) {
+    UpdateWindow(canvas);
+    const Pixels shown = strip(canvas);
+    EXPECT_GT(shown.drawn(), 10u) << "the strip shows no text";
+    InvalidateRect(canvas, nullptr, FALSE);
+    UpdateWindow(canvas);
+    EXPECT_TRUE(strip(canvas) == shown) << "a whole repaint draws another strip";
 }
 
 }  // namespace
@@ -424,12 +497,19 @@ TEST_F(MainWindowTest, TickerMovesThePixelsItDrewAndDrawsOnlyTheColumnItUncovers
     while (text.size() < (1u << 20)) text += "最新公告：服务器维护通知 Server maintenance tonight. ";
     form->setText("标签11", "x");
     shell::setUpTicker(*form, [&] { return text; });
-    form->setVisible("", true);
+    // Well into the strip from the start, not after 200 ticks.
+    ui::Rect label = form->rect("标签11");
+    label.left = 290;
+    form->setRect("标签11", label);
     HWND canvas = unit("画板1");
     PaintLog log;
     SetWindowSubclass(canvas, PaintLog::proc, 7, reinterpret_cast<DWORD_PTR>(&log));
-    // Let the text come in well into the strip, then watch ten ticks.
-    ASSERT_TRUE(pumpUntil(windows, [&] { return form->rect("标签11").left < 300; }));
+    TimerLog timers;
+    SetWindowSubclass(form->hwnd(), TimerLog::proc, 8, reinterpret_cast<DWORD_PTR>(&timers));
+    form->setVisible("", true);
+    // Paints come before ticks: once the text moved, the window is drawn.
+    ASSERT_TRUE(pumpUntil(windows, [&] { return form->rect("标签11").left < 290; }));
+    // Ten ticks slide the text without a paint message.
     log = {};
     const int from = form->rect("标签11").left;
     ASSERT_TRUE(pumpUntil(windows, [&] { return form->rect("标签11").left <= from - 10; }));
@@ -437,11 +517,31 @@ TEST_F(MainWindowTest, TickerMovesThePixelsItDrewAndDrawsOnlyTheColumnItUncovers
 
     // What the slides left on the screen is what a whole repaint draws.
     form->setTimerPeriod("时钟1", 0);
-    UpdateWindow(canvas);
-    const std::vector<DWORD> slid = strip(canvas);
-    InvalidateRect(canvas, nullptr, FALSE);
-    UpdateWindow(canvas);
-    EXPECT_EQ(strip(canvas), slid);
+    expectRepaintKeepsTheStrip(canvas);
+
+    // A mark planted on the text moves with the next tick, by its step.
+    ASSERT_NE(timers.id, 0u);
+    const int dpi = form->dpi();
+    const int before = form->rect("标签11").left;
+    RECT client;
+    GetClientRect(canvas, &client);
+    label = form->rect("标签11");
+    const int x = (std::max(MulDiv(before, dpi, 96), 0) + client.right) / 2;
+    const int y = MulDiv(label.top + label.height / 2, dpi, 96);
+    const DWORD green = 0x00FF00;   // the same in a COLORREF and a DIB pixel
+    HDC dc = GetDC(canvas);
+    RECT mark{x, y - 1, x + 2, y + 1};
+    HBRUSH brush = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(dc, &mark, brush);
+    DeleteObject(brush);
+    ReleaseDC(canvas, dc);
+    ASSERT_EQ(strip(canvas).columnsOf(green), std::make_pair(x, x + 1)) << "the mark was not planted";
+    SendMessageW(form->hwnd(), WM_TIMER, timers.id, 0);
+    const int after = form->rect("标签11").left;
+    EXPECT_EQ(after, shell::advanceTickerLeft(before, label.width, form->rect("画板1").width, 1));
+    const int step = MulDiv(after, dpi, 96) - MulDiv(before, dpi, 96);
+    EXPECT_EQ(strip(canvas).columnsOf(green), std::make_pair(x + step, x + 1 + step));
+    RemoveWindowSubclass(form->hwnd(), TimerLog::proc, 8);
     RemoveWindowSubclass(canvas, PaintLog::proc, 7);
 }
 
@@ -449,46 +549,57 @@ TEST_F(MainWindowTest, TickerRestsWhileNobodyCanSeeItAndComesBackWhereItWouldBe)
     form->setText("标签11", "x");
     shell::setUpTicker(*form, [] { return std::string("十个中文字符的公告啊"); });
     const int width = form->rect("标签11").width, stripWidth = form->rect("画板1").width;
-    int ticks = 0;
-    form->on("时钟1", ui::Event::Tick, [&](ui::EventArgs&) { ++ticks; });
+    // Every tick the ticker got: when the test saw it and the periods it counted.
+    struct Tick {
+        ULONGLONG at;
+        int periods;
+    };
+    std::vector<Tick> ticks;
+    form->on("时钟1", ui::Event::Tick, [&](ui::EventArgs& e) { ticks.push_back({GetTickCount64(), e.code}); });
     PaintLog log;
     SetWindowSubclass(unit("画板1"), PaintLog::proc, 7, reinterpret_cast<DWORD_PTR>(&log));
+    TimerLog timers;
+    SetWindowSubclass(form->hwnd(), TimerLog::proc, 8, reinterpret_cast<DWORD_PTR>(&timers));
     form->setVisible("", true);
-    ASSERT_TRUE(pumpUntil(windows, [&] { return ticks >= 3; }));
+    ASSERT_TRUE(pumpUntil(windows, [&] { return ticks.size() >= 3; }));
 
-    // How far the text went between two places: the ticks that lead there.
-    auto ticksBetween = [&](int a, int b) {
-        for (long long n = 0; n < 20000; ++n)
-            if (shell::advanceTickerLeft(a, width, stripWidth, n) == b) return n;
-        return -1LL;
-    };
     auto rest = [&](auto hide, auto show) {
+        // The clock's last tick before the rest: the window counts the rest
+        // from the time it read for it, which is not before `lastTick`.
+        const int arrivals = timers.arrivals;
+        ASSERT_TRUE(pumpUntil(windows, [&] { return timers.arrivals > arrivals; }));
+        const ULONGLONG lastTick = timers.lastArrival;
         hide();
-        const int ticksAtRest = ticks, paintsAtRest = log.paints, left = form->rect("标签11").left;
+        const size_t ticksAtRest = ticks.size();
+        const int paintsAtRest = log.paints, left = form->rect("标签11").left;
         const ULONGLONG restedAt = GetTickCount64();
         pumpUntil(windows, [] { return false; }, 500);
-        EXPECT_EQ(ticks, ticksAtRest) << "no tick while unseen";
+        EXPECT_EQ(ticks.size(), ticksAtRest) << "no tick while unseen";
         EXPECT_EQ(log.paints, paintsAtRest) << "no paint while unseen";
         EXPECT_EQ(form->rect("标签11").left, left);
         show();
+        // The paint it is due, done now: the catch-up tick then has nothing
+        // to paint before it moves the text, and its time is the tick's.
+        RedrawWindow(form->hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         const ULONGLONG back = GetTickCount64();
-        EXPECT_TRUE(pumpUntil(windows, [&] { return ticks > ticksAtRest; }));
-        const long long went = ticksBetween(left, form->rect("标签11").left);
-        const long long upTo = static_cast<long long>((GetTickCount64() - restedAt) / 20);
-        // Every period of the rest counted, not more than the time allows.
-        EXPECT_GE(went, static_cast<long long>((back - restedAt) / 20) - 1);
-        EXPECT_LE(went, upTo + 1);
+        ASSERT_TRUE(pumpUntil(windows, [&] { return ticks.size() > ticksAtRest; }));
+        // The first tick back counts every period of the rest, and no more
+        // than went by from the last tick to this one.
+        const Tick first = ticks[ticksAtRest];
+        const auto period = static_cast<ULONGLONG>(shell::kTickerPeriodMs);
+        EXPECT_GE(first.periods, static_cast<long long>((back - restedAt) / period));
+        EXPECT_LE(first.periods, static_cast<long long>((first.at - lastTick) / period));
+        // The text stands where those ticks take it.
+        long long periods = 0;
+        for (size_t i = ticksAtRest; i < ticks.size(); ++i) periods += ticks[i].periods;
+        EXPECT_EQ(form->rect("标签11").left, shell::advanceTickerLeft(left, width, stripWidth, periods));
     };
     rest([&] { ShowWindow(form->hwnd(), SW_MINIMIZE); }, [&] { ShowWindow(form->hwnd(), SW_RESTORE); });
     // Hidden, as while the update window is up.
     rest([&] { form->setVisible("", false); }, [&] { form->setVisible("", true); });
-    // The strip as a whole repaint draws it.
     form->setTimerPeriod("时钟1", 0);
-    UpdateWindow(unit("画板1"));
-    const std::vector<DWORD> shown = strip(unit("画板1"));
-    InvalidateRect(unit("画板1"), nullptr, FALSE);
-    UpdateWindow(unit("画板1"));
-    EXPECT_EQ(strip(unit("画板1")), shown);
+    expectRepaintKeepsTheStrip(unit("画板1"));
+    RemoveWindowSubclass(form->hwnd(), TimerLog::proc, 8);
     RemoveWindowSubclass(unit("画板1"), PaintLog::proc, 7);
 }
 
@@ -496,24 +607,30 @@ TEST_F(MainWindowTest, FocusComesBackToTheControlThatHadItAndTheFontIsOwned) {
     // Start-up moves the focus to 编辑框3 while the window is still hidden,
     // then a task-modal notice comes and goes before the window shows.
     form->focus("编辑框3");
-    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
-        if (HWND box = FindWindowW(L"#32770", L"系统提示")) {
+    {
+        // Answered from its own modal loop once it shows; should it never
+        // look as expected, the watchdog closes it and the test fails.
+        wintest::DialogWatchdog watchdog(10000);
+        const UINT_PTR answer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+            HWND box = FindWindowW(L"#32770", L"系统提示");
+            if (!box || !IsWindowVisible(box)) return;
             KillTimer(nullptr, id);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-    });
-    MessageBoxW(nullptr, L"今晚维护", L"系统提示", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+        });
+        EXPECT_EQ(MessageBoxW(nullptr, L"今晚维护", L"系统提示", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL), IDOK);
+        KillTimer(nullptr, answer);
+    }
     form->setVisible("", true);
-    EXPECT_TRUE(pumpUntil(windows, [&] { return form->hasFocus("编辑框3"); }, 3000));
+    EXPECT_TRUE(pumpUntil(windows, [&] { return form->hasFocus("编辑框3"); }));
 
     // Another window takes the activation and gives it back.
     auto* other = static_cast<win32::Win32Form*>(windows.create(layouts::about()));
     other->setVisible("", true);
-    EXPECT_TRUE(pumpUntil(windows, [&] { return GetActiveWindow() == other->hwnd(); }, 3000));
+    EXPECT_TRUE(pumpUntil(windows, [&] { return GetActiveWindow() == other->hwnd(); }));
     EXPECT_FALSE(form->hasFocus("编辑框3"));
     SetForegroundWindow(form->hwnd());
     SetActiveWindow(form->hwnd());
-    EXPECT_TRUE(pumpUntil(windows, [&] { return form->hasFocus("编辑框3"); }, 3000));
+    EXPECT_TRUE(pumpUntil(windows, [&] { return form->hasFocus("编辑框3"); }));
     DestroyWindow(other->hwnd());
 
     // A font handed out is the caller's own value.

@@ -83,6 +83,12 @@ set_tests_properties(e2e e2e_144dpi PROPERTIES TIMEOUT 180)
 korvan_skin_library(skin_recording SkinH_EL_recording ${CMAKE_BINARY_DIR}/tests)
 target_compile_definitions(skin_recording PRIVATE KORVAN_SKIN_RECORDING)
 add_dependencies(win_skin_test skin_recording skin_data)
+# The skin test also plants this library beside a copy of korvan.exe, under
+# the name of a system library korvan.exe loads by name.
+add_library(planted_library SHARED tests/win/planted_library.cpp)
+set_target_properties(planted_library PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+target_link_options(planted_library PRIVATE -static -static-libgcc -static-libstdc++)
+add_dependencies(win_skin_test planted_library korvan)
 
 # The package server on the loopback for the update's tests: started before
 # them and stopped after them as a CTest fixture; the tests find its port
