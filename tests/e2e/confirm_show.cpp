@@ -14,6 +14,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
+#include "window_bmp.h"
 
 namespace {
 
@@ -40,38 +41,7 @@ void CALLBACK shoot(HWND, UINT, UINT_PTR id, DWORD) {
     HWND q = FindWindowW(L"KorvanWindow", L"确认网络设置");
     if (!q || !IsWindowVisible(q)) return;
     KillTimer(nullptr, id);
-    RECT r;
-    GetWindowRect(q, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = height;   // bottom-up, as a BMP file stores it
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(mem, old);
-    const DWORD stride = ((width * 3 + 3) / 4) * 4;
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + stride * height;
-    HANDLE f = CreateFileW(g_bmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD n = 0;
-    g_written = f != INVALID_HANDLE_VALUE && WriteFile(f, &fh, sizeof fh, &n, nullptr) &&
-                WriteFile(f, &bi.bmiHeader, sizeof bi.bmiHeader, &n, nullptr) &&
-                WriteFile(f, bits, stride * height, &n, nullptr);
-    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    std::printf("%d x %d\n", width, height);
+    g_written = writeWindowBmp(q, g_bmp.c_str());
     if (HWND keep = FindWindowExW(q, nullptr, L"Button", L"保留设置")) PostMessageW(keep, BM_CLICK, 0, 0);
 }
 
