@@ -69,14 +69,23 @@ struct FakeElevation : platform::Elevation {
         alive = true;
         return std::make_unique<Instance>(*this);
     }
-    void play() {
+    int restartCode = 0;   // sent along with the confirming step
+    void report(const std::vector<int>& some) {
         ASSERT_TRUE(alive);
         const platform::ElevatedCallbacks cb = followed;
-        for (int s : steps) {
-            cb.progress(s);
+        for (int s : some) {
+            cb.progress(s, s == 3 ? restartCode : 0);
             if (form) statuses.push_back(form->text("状态_标签"));
         }
-        cb.ended(code);
+    }
+    void end(std::optional<int> c) {
+        ASSERT_TRUE(alive);
+        const platform::ElevatedCallbacks cb = followed;
+        cb.ended(c);
+    }
+    void play() {
+        report(steps);
+        end(code);
     }
 };
 
@@ -699,7 +708,7 @@ TEST_F(AdapterPanel, TheVerbWritesRestartsAndAnswersWithItsExitCode) {
     const adapter::VerbCall request{
         {"{B}", "PCI\\VEN_10EC&DEV_8139", {"10.0.0.9", "", "", "8.8.8.8", "8.8.4.4"}}, "", "{4d36e972-e325-11ce-bfc1-08002be10318}\\0001"};
     std::vector<int> steps;
-    auto report = [&](adapter::Step s) { steps.push_back(static_cast<int>(s)); };
+    auto report = [&](adapter::Step s, int) { steps.push_back(static_cast<int>(s)); };
     const adapter::RestartServices restart{runner, &devices};
     runner.form = &form;
     EXPECT_EQ(adapter::runVerb(request, reg, restart, report), adapter::kExitApplied);
