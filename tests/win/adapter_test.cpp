@@ -783,6 +783,64 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     DestroyWindow(third->hwnd());
 }
 
+TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
+    ASSERT_TRUE(exists(korvanExe()));
+    devconInSystemFolder();
+    // A remote session with the real events; korvan.exe plays the elevated
+    // instance, as above.
+    struct Remote : platform::Session {
+        win32::Win32Session real;
+        bool remote() override { return true; }
+        std::unique_ptr<platform::AnswerSignal> answerEvents() override { return real.answerEvents(); }
+    } session;
+    win32::Win32Elevation real(korvanExe(), L"runas");
+    struct Unelevated : platform::Elevation {
+        platform::Elevation& real;
+        explicit Unelevated(platform::Elevation& r) : real(r) {}
+        bool elevated() override { return false; }
+        std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& a,
+                                                          platform::ElevatedCallbacks c) override {
+            return real.start(a, std::move(c));
+        }
+    } elevation(real);
+    struct Clock : platform::Clock {
+        std::int64_t tickCount() override { return static_cast<std::int64_t>(GetTickCount64()); }
+    } clock;
+    auto services = panelServices(&elevation);
+    services.session = &session;
+    services.windows = &windows;
+    services.clock = &clock;
+    services.placeQuestion = win32::placeOverForm;
+    auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::AdapterLists own;
+    adapter::bindAdapterPanel(*w, own, services);
+    SendMessageW(w->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    SendMessageW(w->unitHwnd("IP编辑框1"), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 9, 8, 7));
+    const std::string key = interfaceKey(kIdB);
+    const std::string before = queryA(key, "IPAddress");
+
+    SendMessageW(w->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    HWND question = nullptr;
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] {
+        question = FindWindowW(L"KorvanWindow", L"确认网络设置");
+        return question && IsWindowVisible(question);
+    }, 60000)) << "no question";
+    ASSERT_TRUE(question);
+    EXPECT_EQ(GetWindow(question, GW_OWNER), w->hwnd());
+    EXPECT_FALSE(IsWindowEnabled(w->hwnd()));
+    EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "IP地址修改成功！");
+    EXPECT_EQ(queryA(key, "IPAddress"), "10.9.8.7\0\0"s) << "the instance wrote, then asked";
+    SendMessageW(FindWindowExW(question, nullptr, L"Button", L"立即还原"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return IsWindowEnabled(w->unitHwnd("修改_按钮")) != FALSE; },
+                                   60000));
+    EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "已还原原来的网络设置");
+    EXPECT_EQ(queryA(key, "IPAddress"), before);
+    EXPECT_EQ(ipText(w->unitHwnd("IP编辑框1")), "192.168.7.7") << "the fields show the registry";
+    EXPECT_TRUE(IsWindowEnabled(w->hwnd()));
+    EXPECT_EQ(lines(readAll(m_log)).size(), 4u) << "restarted, then restarted again";
+    DestroyWindow(w->hwnd());
+}
+
 // Records BCM_SETSHIELD arriving at a button.
 LRESULT CALLBACK shieldSpy(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     if (msg == BCM_SETSHIELD) reinterpret_cast<std::vector<LPARAM>*>(data)->push_back(lp);
