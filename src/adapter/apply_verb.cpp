@@ -4,12 +4,21 @@
 
 namespace adapter {
 
-std::vector<std::string> verbArguments(const ApplyRequest& r, std::string_view progressWindow) {
+std::vector<std::string> verbArguments(const ApplyRequest& r, std::string_view progressWindow,
+                                       std::optional<int> confirmSeconds, std::string_view answer) {
     std::vector<std::string> out{std::string(kApplyVerb), r.instance, r.device};
     out.insert(out.end(), r.fields.begin(), r.fields.end());
     if (!progressWindow.empty()) {
         out.emplace_back(kProgressOption);
         out.emplace_back(progressWindow);
+    }
+    if (confirmSeconds) {
+        out.emplace_back(kConfirmOption);
+        out.push_back(std::to_string(*confirmSeconds));
+        if (!answer.empty()) {
+            out.emplace_back(kAnswerOption);
+            out.emplace_back(answer);
+        }
     }
     return out;
 }
@@ -35,37 +44,6 @@ bool isFieldText(std::string_view text) {
     return parts == 4;
 }
 
-namespace {
-
-bool decimalNumber(std::string_view text) {
-    if (text.empty() || text.size() > 20) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-// The options after the seven values: a name and its value each, every
-// option at most once. False for anything else.
-bool parseOptions(const std::vector<std::string>& args, size_t from, VerbCall& call) {
-    bool progress = false;
-    for (size_t i = from; i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) return false;
-        const std::string& name = args[i];
-        const std::string& value = args[i + 1];
-        if (name == kProgressOption) {
-            // A window handle, in decimal.
-            if (progress || !decimalNumber(value)) return false;
-            progress = true;
-            call.progressWindow = value;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 std::optional<VerbCall> parseVerb(const std::vector<std::string>& args, platform::Registry& registry) {
     constexpr size_t kValues = 2 + 5;
     if (args.size() < 1 + kValues || args[0] != kApplyVerb) return std::nullopt;
@@ -73,7 +51,11 @@ std::optional<VerbCall> parseVerb(const std::vector<std::string>& args, platform
     call.request.instance = args[1];
     call.request.device = args[2];
     for (size_t i = 0; i < 5; ++i) call.request.fields[i] = args[3 + i];
-    if (!parseOptions(args, 1 + kValues, call)) return std::nullopt;
+    const auto options = parseVerbOptions(std::span<const std::string>(args).subspan(1 + kValues));
+    if (!options) return std::nullopt;
+    call.progressWindow = options->progressWindow;
+    call.confirmSeconds = options->confirmSeconds;
+    call.answer = options->answer;
     for (const std::string& f : call.request.fields)
         if (!isFieldText(f)) return std::nullopt;
     if (call.request.instance.empty()) return std::nullopt;
@@ -89,12 +71,28 @@ std::optional<VerbCall> parseVerb(const std::vector<std::string>& args, platform
     return std::nullopt;
 }
 
-int runVerb(const VerbCall& call, platform::Registry& registry, const RestartServices& restart,
-            const std::function<void(Step)>& report) {
-    const ApplyRequest& r = call.request;
+int applyWithRights(platform::Registry& registry, const ApplyRequest& r, const RestartTarget& target,
+                    const RestartServices& restart, const StepReport& report, const ConfirmPlan* plan) {
     const auto& f = r.fields;
     if (!写入网卡设置(registry, r.instance, f[0], f[1], f[2], f[3], f[4])) return kExitNotWritten;
-    return restartAdapter(restart, {r.device, call.driverKey}, report) ? kExitApplied : kExitRestartFailed;
+    auto restartReporting = [&restart, &target](const std::function<void(Step)>& steps) {
+        return restartAdapter(restart, target, steps);
+    };
+    const int code = restartReporting([&report](Step s) { report(s, 0); }) ? kExitApplied : kExitRestartFailed;
+    if (!plan) return code;
+    return confirmOrUndo(plan->snapshot, code, plan->seconds, plan->answers, registry, restartReporting,
+                         [&report, code](Step s) { report(s, s == Step::Confirming ? code : 0); });
+}
+
+int runVerb(const VerbCall& call, platform::Registry& registry, const RestartServices& restart,
+            const StepReport& report, AnswerWait* answers) {
+    const RestartTarget target{call.request.device, call.driverKey};
+    if (!call.confirmSeconds) return applyWithRights(registry, call.request, target, restart, report, nullptr);
+    // What cannot be put back is not overwritten on the promise of an undo.
+    const std::optional<InterfaceSnapshot> snapshot = takeSnapshot(registry, call.request.instance);
+    if (!snapshot || !answers) return kExitNotWritten;
+    const ConfirmPlan plan{*snapshot, *call.confirmSeconds, *answers};
+    return applyWithRights(registry, call.request, target, restart, report, &plan);
 }
 
 }  // namespace adapter

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "adapter/confirm.h"
 #include "adapter/restart.h"
 #include "platform/elevation.h"
 #include "platform/registry.h"
@@ -35,8 +36,10 @@ struct ApplyRequest {
 
 // The arguments after the program's name: the verb, the seven values (an
 // empty field as an empty argument), then the progress option when a
-// window is given.
-std::vector<std::string> verbArguments(const ApplyRequest& request, std::string_view progressWindow = {});
+// window is given, then the confirm options when seconds are given (the
+// answer option only when a name is given too).
+std::vector<std::string> verbArguments(const ApplyRequest& request, std::string_view progressWindow = {},
+                                       std::optional<int> confirmSeconds = {}, std::string_view answer = {});
 
 // Empty, or four decimal numbers 0-255 joined by dots, and nothing else. A
 // number has one to three digits and no leading zero ("0" itself is one),
@@ -45,21 +48,44 @@ bool isFieldText(std::string_view text);
 
 struct VerbCall {
     ApplyRequest request;
-    std::string progressWindow;   // "" when not given
-    std::string driverKey;        // the entry the walk found the adapter in (see settings.h)
+    std::string progressWindow;          // "" when not given
+    std::string driverKey;               // the entry the walk found the adapter in (see settings.h)
+    std::optional<int> confirmSeconds = {};   // --confirm-within: the apply is undone unless kept in time
+    std::string answer = {};                  // --answer NAME: the events the answer comes through; "" when none
 };
 
 // The arguments after the program's name, when they are the verb with seven
-// values, then options (each at most once, in any order: so far only the
-// progress option with a decimal number), INSTANCE is the instance
-// identifier of an adapter the walk finds, DEVICE that adapter's matching
-// device identifier and every field passes isFieldText. nullopt otherwise.
-// The adapter's driver key comes from the same walk.
+// values, then options as parseVerbOptions (confirm.h) takes them, INSTANCE
+// is the instance identifier of an adapter the walk finds, DEVICE that
+// adapter's matching device identifier and every field passes isFieldText.
+// nullopt otherwise. The adapter's driver key comes from the same walk.
 std::optional<VerbCall> parseVerb(const std::vector<std::string>& arguments, platform::Registry& registry);
 
-// The elevated instance's work once parsed: writes the fields, then
-// restarts the adapter, reporting each step. Returns the exit code.
+// A step as it is reported, with the restart's exit code (kExitApplied or
+// kExitRestartFailed) for Step::Confirming, 0 for the others: the question
+// tells the user how the restart went.
+using StepReport = std::function<void(Step step, int restartCode)>;
+
+// The keep-or-undo part of an apply: what was there before the write, the
+// seconds the user has, and where the answer comes from.
+struct ConfirmPlan {
+    const InterfaceSnapshot& snapshot;
+    int seconds;
+    AnswerWait& answers;
+};
+
+// What the holder of the rights does, the elevated instance or the
+// in-process apply's worker: writes the fields, restarts the adapter, and
+// with a plan waits for the answer and undoes unless kept (confirmOrUndo).
+// Blocks; reports each step. Returns the exit code.
+int applyWithRights(platform::Registry& registry, const ApplyRequest& request, const RestartTarget& target,
+                    const RestartServices& restart, const StepReport& report, const ConfirmPlan* plan);
+
+// The elevated instance's work once parsed. With --confirm-within it first
+// takes the snapshot of the interface key, and refuses (kExitNotWritten,
+// nothing written) when it cannot, or when no `answers` are given to wait
+// on; then applyWithRights. Returns the exit code.
 int runVerb(const VerbCall& call, platform::Registry& registry, const RestartServices& restart,
-            const std::function<void(Step)>& report);
+            const StepReport& report, AnswerWait* answers = nullptr);
 
 }  // namespace adapter

@@ -1,5 +1,7 @@
 #include "adapter/confirm.h"
 
+#include <chrono>
+
 #include "adapter/apply_verb.h"
 #include "adapter/panel.h"
 #include "adapter/settings.h"
@@ -109,8 +111,8 @@ std::optional<VerbOptions> parseVerbOptions(std::span<const std::string> options
 }
 
 std::string_view stepText(Step step) {
-    if (step == Step::Disabling || step == kStepUndoDisabling) return kDisabling;
-    if (step == Step::Enabling || step == kStepUndoEnabling) return kEnabling;
+    if (step == Step::Disabling || step == Step::UndoDisabling) return kDisabling;
+    if (step == Step::Enabling || step == Step::UndoEnabling) return kEnabling;
     return {};
 }
 
@@ -124,16 +126,32 @@ std::string_view finalText(int exitCode) {
     }
 }
 
+void SharedAnswer::set(Answer answer) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (answer_) return;
+        answer_ = answer;
+    }
+    changed_.notify_all();
+}
+
+Answer SharedAnswer::wait(unsigned timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return answer_.has_value(); }))
+        return Answer::TimedOut;
+    return *answer_;
+}
+
 int confirmOrUndo(const InterfaceSnapshot& snapshot, int restartCode, int seconds, AnswerWait& answers,
                   platform::Registry& registry, const RestartFn& restart, const std::function<void(Step)>& report) {
     if (restartCode != kExitApplied && restartCode != kExitRestartFailed) return restartCode;
-    report(kStepConfirming);
+    report(Step::Confirming);
     const unsigned waitMs = static_cast<unsigned>(seconds < 0 ? 0 : seconds) * 1000u + kAnswerGraceMs;
     if (answers.wait(waitMs) == Answer::Keep) return restartCode;
 
     const bool restored = restoreSnapshot(registry, snapshot);
     const bool restarted = restart([&report](Step s) {
-        report(s == Step::Disabling ? kStepUndoDisabling : s == Step::Enabling ? kStepUndoEnabling : s);
+        report(s == Step::Disabling ? Step::UndoDisabling : s == Step::Enabling ? Step::UndoEnabling : s);
     });
     return restored && restarted ? kExitUndone : kExitUndoFailed;
 }

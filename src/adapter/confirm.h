@@ -7,7 +7,9 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -87,12 +89,6 @@ std::optional<VerbOptions> parseVerbOptions(std::span<const std::string> options
 inline constexpr int kExitUndone = 3;       // the old values are back and the adapter restarted
 inline constexpr int kExitUndoFailed = 4;   // the write-back or the restart after it failed
 
-// Steps reported beyond Disabling (1) and Enabling (2): the wait for the
-// answer, then the undo's own restart.
-inline constexpr Step kStepConfirming = static_cast<Step>(3);
-inline constexpr Step kStepUndoDisabling = static_cast<Step>(4);
-inline constexpr Step kStepUndoEnabling = static_cast<Step>(5);
-
 // The progress text of a step as the panel shows it ("" for the wait, when
 // the question window speaks): the undo's restart shows the same texts as
 // the apply's.
@@ -114,15 +110,28 @@ public:
     virtual Answer wait(unsigned timeoutMs) = 0;
 };
 
+// The in-process apply's answer: the window's thread sets it, the worker
+// waits for it without any message loop. The first answer stands.
+class SharedAnswer final : public AnswerWait {
+public:
+    void set(Answer answer);
+    Answer wait(unsigned timeoutMs) override;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Answer> answer_;
+};
+
 // Restarts the adapter, reporting its steps (restartAdapter bound to the
 // device); true when it succeeded.
 using RestartFn = std::function<bool(const std::function<void(Step)>& report)>;
 
 // After the write and the restart that ended with `restartCode` (kExitApplied
-// or kExitRestartFailed): reports kStepConfirming and waits seconds * 1000 +
+// or kExitRestartFailed): reports Step::Confirming and waits seconds * 1000 +
 // kAnswerGraceMs for the answer. Keep: returns restartCode. Undo or no
 // answer in time: writes the snapshot back, restarts again (reporting
-// kStepUndoDisabling and kStepUndoEnabling) and returns kExitUndone, or
+// Step::UndoDisabling and Step::UndoEnabling) and returns kExitUndone, or
 // kExitUndoFailed when the write-back or the restart failed (the restart
 // runs even after a failed write-back, so what was put back takes effect).
 // Any other restartCode is returned at once: nothing to confirm.

@@ -48,23 +48,62 @@ void ConfirmWindow::finish(ConfirmResult r) {
     form_.close();
 }
 
-ConfirmResult ConfirmQuestion::ask(std::string_view firstLine, int seconds) {
+// One question: its window's handlers, kept alive by the window itself
+// (a handler bound to it holds this), and whom to tell.
+struct ConfirmQuestion::Asked {
+    std::unique_ptr<ConfirmWindow> window;
+    ui::Form* form = nullptr;    // null once the window is gone
+    ui::Form* owner = nullptr;
+    std::function<void(ConfirmResult)> answered;
+};
+
+ConfirmQuestion::~ConfirmQuestion() {
+    if (!asked_) return;
+    asked_->answered = nullptr;
+    dismiss();
+}
+
+void ConfirmQuestion::show(ui::Form& owner, std::string_view firstLine, int seconds,
+                           std::function<void(ConfirmResult)> answered) {
+    if (open()) return;
+    auto asked = std::make_shared<Asked>();
+    asked->answered = std::move(answered);
+    asked->owner = &owner;
     ui::Form* form = windows_.create(layouts::confirmWindow());
-    ConfirmWindow window(*form, clock_, firstLine, seconds);
-    if (window.result()) return *window.result();   // nothing left to count down
-    form_ = form;
-    form->on("", ui::Event::Destroyed, [this](ui::EventArgs&) { form_ = nullptr; });
-    if (place_) place_(*form);
-    windows_.runModal(*form);
-    // The loop may end early (the program is quitting): the window must not
-    // outlive the handlers bound to `window`.
-    if (form_) form_->close();
-    form_ = nullptr;
-    return window.result().value_or(ConfirmResult::Closed);
+    asked->form = form;
+    asked_ = asked;
+    // The owner goes first: its Destroyed takes the question with it.
+    owner.on("", ui::Event::Destroyed, [weak = std::weak_ptr<Asked>(asked)](ui::EventArgs&) {
+        if (auto a = weak.lock()) a->owner = nullptr;
+    });
+    asked->window = std::make_unique<ConfirmWindow>(*form, clock_, firstLine, seconds);
+    if (const auto r = asked->window->result()) {   // no time left: answered already, window closed
+        asked->form = nullptr;
+        auto then = std::move(asked->answered);
+        asked->answered = nullptr;
+        if (then) then(*r);
+        return;
+    }
+    // Bound after the window's own handlers, so it runs after theirs and
+    // sees the answer.
+    form->on("", ui::Event::Destroyed, [asked](ui::EventArgs&) {
+        asked->form = nullptr;
+        if (asked->owner) asked->owner->setEnabled("", true);
+        const ConfirmResult r = asked->window->result().value_or(ConfirmResult::Closed);
+        if (auto then = std::move(asked->answered)) {
+            asked->answered = nullptr;
+            then(r);
+        }
+    });
+    owner.setEnabled("", false);
+    if (place_) place_(*form, owner);
+    form->setVisible("", true);
 }
 
 void ConfirmQuestion::dismiss() {
-    if (form_) form_->close();
+    if (asked_ && asked_->form) asked_->form->close();
 }
+
+bool ConfirmQuestion::open() const { return asked_ && asked_->form; }
 
 }  // namespace adapter

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,26 +66,38 @@ private:
     std::optional<ConfirmResult> result_;
 };
 
-// Shows the question modally over the tool's other windows and returns its
-// answer. `place` runs once the window is built and before it shows (the
-// Win32 side makes it owned by the main window and puts it on that
-// window's monitor). UI thread only; the thread's other windows keep
-// running meanwhile, so a handler may call dismiss() to end the question
-// (its answer is then Closed).
+// The question shown without a loop of its own: show() returns at once, and
+// the answer comes later, once, through the callback on the UI thread, from
+// the window's own events. Whatever waits for the answer never runs nested
+// in the question's wait. While the question is open its owner (the main
+// window) is disabled, as under a modal window, and enabled again when the
+// question goes. `place` runs once the window is built and before it shows
+// (the Win32 side makes it owned by the main window and puts it on that
+// window's monitor). UI thread only.
 class ConfirmQuestion {
 public:
-    ConfirmQuestion(ui::Windows& windows, platform::Clock& clock, std::function<void(ui::Form&)> place = {})
+    using Place = std::function<void(ui::Form& question, ui::Form& owner)>;
+    ConfirmQuestion(ui::Windows& windows, platform::Clock& clock, Place place = {})
         : windows_(windows), clock_(clock), place_(std::move(place)) {}
+    // A question still open is closed (its answer, Closed, reaches nobody).
+    ~ConfirmQuestion();
+    ConfirmQuestion(const ConfirmQuestion&) = delete;
+    ConfirmQuestion& operator=(const ConfirmQuestion&) = delete;
 
-    ConfirmResult ask(std::string_view firstLine, int seconds);
+    // Shows the question over `owner`; `answered` gets Keep, Undo, TimedOut,
+    // or Closed (closed by the user, by dismiss(), or gone with its owner).
+    // Does nothing while a question is open.
+    void show(ui::Form& owner, std::string_view firstLine, int seconds, std::function<void(ConfirmResult)> answered);
+    // Closes an open question; its answer is Closed.
     void dismiss();
-    bool open() const { return form_ != nullptr; }
+    bool open() const;
 
 private:
+    struct Asked;
     ui::Windows& windows_;
     platform::Clock& clock_;
-    std::function<void(ui::Form&)> place_;
-    ui::Form* form_ = nullptr;
+    Place place_;
+    std::shared_ptr<Asked> asked_;
 };
 
 }  // namespace adapter

@@ -46,20 +46,13 @@ void showStatus(ui::Form& main, std::string_view text) {
     main.repaint(kStatus);
 }
 
-void showStep(ui::Form& main, Step step) { showStatus(main, step == Step::Disabling ? kDisabling : kEnabling); }
-
-std::string_view outcomeText(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Applied: return kApplied;
-        case Outcome::RestartFailed: return kRestartFailed;
-        case Outcome::NotWritten: break;
-    }
-    return kWriteFailed;
-}
-
 // The end of an apply: 修改_按钮 back, then whatever waited for it.
 void release(ApplyState& state) {
     state.instance.reset();
+    state.signal.reset();
+    state.shared.reset();
+    state.asking = false;
+    state.showSettings = nullptr;
     state.running = false;
     if (state.form) state.form->setEnabled(kApply, true);
     std::vector<std::function<void()>> after;
@@ -67,72 +60,116 @@ void release(ApplyState& state) {
     for (auto& then : after) then();
 }
 
-void finish(ApplyState& state, Outcome outcome) {
+// The last text comes from the exit code of whoever held the rights, never
+// from the button that was pressed.
+void finish(ApplyState& state, int code) {
     if (!state.running) return;
-    if (state.form) state.form->setText(kStatus, outcomeText(outcome));
-    if (!state.afterRestart) {
-        release(state);
+    // The one who waited for an answer has ended: a question still open
+    // has nothing left to decide.
+    if (state.question) state.question->dismiss();
+    if (state.form) {
+        state.form->setText(kStatus, finalText(code));
+        if (state.asking && state.reached >= static_cast<int>(Step::Confirming) && state.showSettings)
+            state.showSettings();
+    }
+    release(state);
+}
+
+// The user's answer (or the window's end) goes to whoever waits for it.
+void answer(ApplyState& state, ConfirmResult result) {
+    if (state.answered) return;
+    state.answered = result;
+    const bool keep = result == ConfirmResult::Keep;
+    if (state.signal) keep ? state.signal->keep() : state.signal->undo();
+    if (state.shared) state.shared->set(keep ? Answer::Keep : Answer::Undo);
+}
+
+// The restart has ended and the holder of the rights waits: the question,
+// its first line the text the plain apply would end with. A window that is
+// going (a held close, or no window) answers at once, as a close.
+void ask(ApplyState& state, int restartCode) {
+    const std::string_view first = finalText(restartCode == kExitRestartFailed ? kExitRestartFailed : kExitApplied);
+    if (state.form) showStatus(*state.form, first);
+    if (!state.form || state.closeHeld || !state.question) {
+        answer(state, ConfirmResult::Closed);
         return;
     }
     ApplyState* s = &state;
     const unsigned generation = state.generation;
-    state.afterRestart(outcome, [s, generation] {
-        if (s->running && s->generation == generation) release(*s);
+    state.question->show(*state.form, first, state.confirmSeconds, [s, generation](ConfirmResult r) {
+        if (s->running && s->generation == generation) answer(*s, r);
     });
 }
 
-// A reported step; steps only go forward, unknown ones are ignored.
-void reach(ApplyState& state, int step) {
-    if (step != static_cast<int>(Step::Disabling) && step != static_cast<int>(Step::Enabling)) return;
+// A reported step; steps only go forward, unknown ones are ignored, and the
+// question's steps count only for an apply that asks.
+void reach(ApplyState& state, int step, int detail) {
+    if (step < static_cast<int>(Step::Disabling) || step > static_cast<int>(Step::UndoEnabling)) return;
+    if (step >= static_cast<int>(Step::Confirming) && !state.asking) return;
     if (step < state.reached) return;
+    if (step == state.reached && step == static_cast<int>(Step::Confirming)) return;   // asked once
     state.reached = step;
-    if (state.form) showStep(*state.form, static_cast<Step>(step));
+    if (step == static_cast<int>(Step::Confirming)) {
+        ask(state, detail);
+        return;
+    }
+    if (state.form) showStatus(*state.form, stepText(static_cast<Step>(step)));
 }
 
 // The apply in an elevated instance, followed until its process ends: its
 // steps show as they come, its exit code gives the last text. No instance
 // at all (the prompt declined) means nothing was written; an instance whose
 // code cannot be read after it had started the restart leaves the restart
-// unconfirmed.
+// unconfirmed (or, once it waited for an answer that was not "keep", the
+// undo).
 void applyElevated(ApplyState& state, const PanelServices& services, const ApplyRequest& request) {
     ApplyState* s = &state;
     const unsigned generation = state.generation;
     platform::ElevatedCallbacks callbacks;
-    callbacks.progress = [s, generation](int step) {
-        if (s->running && s->generation == generation) reach(*s, step);
+    callbacks.progress = [s, generation](int step, int detail) {
+        if (s->running && s->generation == generation) reach(*s, step, detail);
     };
     callbacks.ended = [s, generation](std::optional<int> code) {
         if (!s->running || s->generation != generation) return;
-        Outcome outcome = s->reached > 0 ? Outcome::RestartFailed : Outcome::NotWritten;
-        if (code == kExitApplied) outcome = Outcome::Applied;
-        else if (code == kExitRestartFailed) outcome = Outcome::RestartFailed;
-        else if (code == kExitNotWritten) outcome = Outcome::NotWritten;
-        finish(*s, outcome);
+        int known = s->reached > 0 ? kExitRestartFailed : kExitNotWritten;
+        if (s->reached >= static_cast<int>(Step::Confirming) && s->answered != ConfirmResult::Keep)
+            known = kExitUndoFailed;
+        if (code && *code >= kExitApplied && *code <= kExitUndoFailed) known = *code;
+        finish(*s, known);
     };
-    state.instance = services.elevation->start(verbArguments(request), std::move(callbacks));
-    if (!state.instance) finish(state, Outcome::NotWritten);
+    const auto arguments = state.asking ? verbArguments(request, {}, state.confirmSeconds, state.signal->name())
+                                        : verbArguments(request);
+    state.instance = services.elevation->start(arguments, std::move(callbacks));
+    if (!state.instance) finish(state, kExitNotWritten);
 }
 
-// The apply in this process: the write and the restart on a worker, their
-// steps and outcome posted back. Without a task service it all runs here.
+// The apply in this process: the write, the restart and, when it asks, the
+// wait for the answer and the undo, on a worker; their steps and exit code
+// posted back. The worker waits on `shared` and the clock only, so the undo
+// comes in time even while the window's thread is stuck. Without a task
+// service it all runs here (and never asks).
 void applyInProcess(ApplyState& state, const PanelServices& services, const ApplyRequest& request,
-                    const RestartTarget& target) {
+                    const RestartTarget& target, std::optional<InterfaceSnapshot> snapshot) {
     ApplyState* s = &state;
     const unsigned generation = state.generation;
-    auto job = [s, generation, services, request, target](const platform::Tasks::Post& post) {
-        const auto& f = request.fields;
-        Outcome outcome = Outcome::NotWritten;
-        if (写入网卡设置(services.registry, request.instance, f[0], f[1], f[2], f[3], f[4])) {
-            const RestartServices restart{services.runner, services.devices, services.restartTimeoutMs};
-            const bool restarted = restartAdapter(restart, target, [&post, s, generation](Step step) {
-                post([s, generation, step] {
-                    if (s->running && s->generation == generation) reach(*s, static_cast<int>(step));
-                });
+    std::shared_ptr<SharedAnswer> shared = state.shared;
+    const int seconds = state.confirmSeconds;
+    auto job = [s, generation, services, request, target, snapshot, shared, seconds](const platform::Tasks::Post& post) {
+        const RestartServices restart{services.runner, services.devices, services.restartTimeoutMs};
+        const StepReport report = [&post, s, generation](Step step, int detail) {
+            post([s, generation, step, detail] {
+                if (s->running && s->generation == generation) reach(*s, static_cast<int>(step), detail);
             });
-            outcome = restarted ? Outcome::Applied : Outcome::RestartFailed;
+        };
+        int code = kExitNotWritten;
+        if (snapshot && shared) {
+            const ConfirmPlan plan{*snapshot, seconds, *shared};
+            code = applyWithRights(services.registry, request, target, restart, report, &plan);
+        } else {
+            code = applyWithRights(services.registry, request, target, restart, report, nullptr);
         }
-        post([s, generation, outcome] {
-            if (s->generation == generation) finish(*s, outcome);
+        post([s, generation, code] {
+            if (s->generation == generation) finish(*s, code);
         });
     };
     if (!services.tasks) {
@@ -140,7 +177,7 @@ void applyInProcess(ApplyState& state, const PanelServices& services, const Appl
         return;
     }
     // No worker: nothing was written.
-    if (!services.tasks->start(std::move(job))) finish(state, Outcome::NotWritten);
+    if (!services.tasks->start(std::move(job))) finish(state, kExitNotWritten);
 }
 
 }  // namespace
@@ -191,9 +228,52 @@ void applySettings(ui::Form& main, const AdapterLists& lists, const PanelService
     state.reached = 0;
     state.closeLetGo = false;
     state.form = &main;
+    state.asking = false;
+    state.answered.reset();
+    state.confirmSeconds = services.confirmSeconds;
     main.setEnabled(kApply, false);
-    if (services.elevation && !services.elevation->elevated()) applyElevated(state, services, request);
-    else applyInProcess(state, services, request, target);
+    const bool elevated = services.elevation && !services.elevation->elevated();
+
+    // In a remote session: does this apply change the address, mask or
+    // gateway? Read just before the write, as the key holds them now.
+    std::optional<InterfaceSnapshot> snapshot;
+    if (services.session && state.question && (elevated || services.tasks) && services.session->remote()) {
+        snapshot = takeSnapshot(services.registry, request.instance);
+        const auto& f = request.fields;
+        if (elevated) {
+            // The instance takes its own snapshot (and refuses when it
+            // cannot): one this window cannot read counts as a change.
+            state.asking = !snapshot || changesAddress(*snapshot, f[0], f[1], f[2]);
+        } else if (!snapshot) {
+            // What cannot be put back is not overwritten.
+            finish(state, kExitNotWritten);
+            return;
+        } else {
+            state.asking = changesAddress(*snapshot, f[0], f[1], f[2]);
+        }
+    }
+    if (state.asking) {
+        ui::Form* form = &main;
+        const AdapterLists* adapters = &lists;
+        platform::Registry* registry = &services.registry;
+        state.showSettings = [form, adapters, registry] { 显示网卡设置(*form, *adapters, *registry); };
+    }
+    if (elevated) {
+        if (state.asking) {
+            // The events the answer travels through exist before the
+            // instance does; without them nobody could keep the change.
+            state.signal = services.session->answerEvents();
+            if (!state.signal) {
+                finish(state, kExitNotWritten);
+                return;
+            }
+        }
+        applyElevated(state, services, request);
+        return;
+    }
+    if (state.asking) state.shared = std::make_shared<SharedAnswer>();
+    else snapshot.reset();
+    applyInProcess(state, services, request, target, std::move(snapshot));
 }
 
 void choosePreset(ui::Form& main, const DnsPreset& preset) {
@@ -218,6 +298,8 @@ void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& 
     if (!shared) own = std::make_shared<ApplyState>();
     ApplyState* state = shared ? shared : own.get();
     state->form = form;
+    if (services.windows && services.clock && !state->question)
+        state->question = std::make_unique<ConfirmQuestion>(*services.windows, *services.clock, services.placeQuestion);
 
     main.setShield(kApply, services.elevation && !services.elevation->elevated());
 
@@ -234,13 +316,18 @@ void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& 
         e.accept = false;
         if (state->closeHeld) return;
         state->closeHeld = true;
+        // An open question is answered as closed: the apply is undone, and
+        // the close goes on once that is done.
+        if (state->question) state->question->dismiss();
         state->afterwards.push_back([state] {
             state->closeHeld = false;
             if (state->form) state->form->close();
         });
         if (!state->instance || !services.tasks) return;
         const unsigned generation = state->generation;
-        services.tasks->after(services.closeHoldMs, [state, own, generation] {
+        const unsigned holdMs =
+            services.closeHoldMs + (state->asking ? confirmHoldMs(state->confirmSeconds, services.restartTimeoutMs) : 0);
+        services.tasks->after(holdMs, [state, own, generation] {
             if (!state->running || state->generation != generation || !state->closeHeld || !state->form) return;
             state->closeLetGo = true;
             state->form->close();
@@ -250,6 +337,8 @@ void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& 
     // still running is no longer followed (it ends by itself).
     main.on("", Event::Destroyed, [state, own](EventArgs&) {
         state->form = nullptr;
+        // A question still open goes with the window, as a close.
+        if (state->question) state->question->dismiss();
         if (state->running && state->instance) release(*state);
     });
     main.on(kRefresh, Event::Click, [form, adapters, services](EventArgs&) {

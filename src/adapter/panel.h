@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "adapter/confirm.h"
+#include "adapter/confirm_window.h"
 #include "adapter/restart.h"
 #include "adapter/settings.h"
 #include "platform/devices.h"
@@ -17,8 +19,10 @@
 #include "platform/elevation.h"
 #include "platform/registry.h"
 #include "platform/runner.h"
+#include "platform/session.h"
 #include "platform/tasks.h"
 #include "ui/form.h"
+#include "ui/windows.h"
 
 namespace adapter {
 
@@ -43,6 +47,12 @@ inline constexpr std::array<std::string_view, 5> kFields = {"IP编辑框1", "IP�
 // its enable has run, with no bound (ending the process then could leave
 // the adapter disabled).
 inline constexpr unsigned kCloseHoldMs = 2 * kRestartTimeoutMs + 60000;
+
+// What a close is held longer for an elevated instance that asks: the
+// question's time, the instance's grace beyond it and the undo's restart.
+constexpr unsigned confirmHoldMs(int seconds, unsigned restartTimeoutMs) {
+    return static_cast<unsigned>(seconds) * 1000u + kAnswerGraceMs + 2 * restartTimeoutMs;
+}
 
 struct DnsPreset {
     std::string_view option;   // the radio
@@ -69,15 +79,21 @@ struct PanelServices {
     platform::Tasks* tasks = nullptr;
     unsigned restartTimeoutMs = kRestartTimeoutMs;   // each restart step's bound
     unsigned closeHoldMs = kCloseHoldMs;
+    // The remote-safe apply (confirm.h). Without a session, windows and a
+    // clock the apply never asks; in this process it asks only with tasks
+    // (the worker waits for the answer while the window goes on).
+    platform::Session* session = nullptr;
+    ui::Windows* windows = nullptr;   // where the question is built
+    platform::Clock* clock = nullptr;
+    ConfirmQuestion::Place placeQuestion = {};
+    int confirmSeconds = kConfirmSeconds;
 };
-
-// How an apply ended, as 状态_标签 tells it.
-enum class Outcome { Applied, NotWritten, RestartFailed };
 
 // Whether an apply is running, and what waits for its end: a close of the
 // main window, the end of the program from the update window. Lives on the
 // user-interface thread; the apply moves it along as its results arrive:
-// started -> (steps) -> finished(outcome) -> released.
+// started -> (steps) -> [question -> answer -> (undo steps)] -> finished(exit
+// code) -> released.
 struct ApplyState {
     bool running = false;
     bool closeHeld = false;
@@ -88,10 +104,16 @@ struct ApplyState {
     int reached = 0;            // the last step shown
     unsigned generation = 0;    // counts applies, so that a late timer knows its own
     ui::Form* form = nullptr;   // the main window while it exists
-    // Between the outcome and the release: when set, it gets the outcome
-    // and a function to call once it is done with the apply (a step inserted
-    // after the restart); when empty, the apply is released at once.
-    std::function<void(Outcome, std::function<void()> release)> afterRestart;
+    // The remote-safe apply: whether this apply asks, the answer given so
+    // far, where it goes (the events an elevated instance waits on, or what
+    // this process's worker waits on), the question and its time.
+    bool asking = false;
+    std::optional<ConfirmResult> answered;
+    std::unique_ptr<platform::AnswerSignal> signal;
+    std::shared_ptr<SharedAnswer> shared;
+    std::unique_ptr<ConfirmQuestion> question;   // made when the panel is bound
+    int confirmSeconds = kConfirmSeconds;
+    std::function<void()> showSettings;   // 显示网卡设置 after an apply that asked
 
     // Runs `then` at once when no apply runs, otherwise once it has ended.
     void whenDone(std::function<void()> then);
@@ -121,6 +143,12 @@ void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Reg
 // reports its steps back; a declined prompt writes nothing
 // ("IP地址修改失败！"). Returns at once; `state` follows the apply. Does
 // nothing while an apply runs.
+// In a remote session, an apply that changes the address, mask or gateway
+// (against the interface key read just before) asks after the restart
+// whether to keep it: whoever holds the rights waits for the answer and
+// undoes the apply unless it is kept in time (confirm.h). The last text
+// then follows that one's exit code, and the fields show what the registry
+// holds. Anywhere else the apply is the plain one.
 void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services, ApplyState& state);
 
 // Click on a preset radio: fills and locks the two DNS fields.
@@ -129,7 +157,9 @@ void choosePreset(ui::Form& main, const DnsPreset& preset);
 // Binds the panel's handlers: 修改_按钮, 刷新_按钮, the presets and the
 // selection of 网卡信息_组合框, and holds a close of the main window while an
 // apply runs (the close goes on once the apply has ended, or, for an
-// elevated instance, once services.closeHoldMs have passed). 修改_按钮
+// elevated instance, once services.closeHoldMs have passed, longer by
+// confirmHoldMs for one that asks). A close while the question is open
+// answers it as a close: the apply is undone before the window goes. 修改_按钮
 // carries the consent shield when the apply needs elevation. `lists`, the
 // services and `state` (null: the panel keeps its own) outlive the window.
 void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& services, ApplyState* state = nullptr);

@@ -18,8 +18,10 @@ namespace adapter {
 inline constexpr unsigned kRestartTimeoutMs = 60000;
 
 // The steps as they are reported (the elevated instance sends these numbers
-// to the window that started it).
-enum class Step : int { Disabling = 1, Enabling = 2 };
+// to the window that started it). The last three belong to the remote-safe
+// apply (confirm.h): the wait for the user's answer, then the undo's own
+// restart.
+enum class Step : int { Disabling = 1, Enabling = 2, Confirming = 3, UndoDisabling = 4, UndoEnabling = 5 };
 
 struct RestartServices {
     platform::Runner& runner;

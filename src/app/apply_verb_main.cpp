@@ -1,7 +1,10 @@
 // The tool started with "--apply-adapter ...": the elevated instance of the
 // adapter apply. It takes the machine-wide apply lock, checks every argument
 // against the machine, does the apply without any window and ends with the
-// apply's exit code.
+// apply's exit code. Asked to (--confirm-within), it keeps what the key held
+// and, after the restart, waits for the user's answer on the window's events
+// (--answer) or for the time, and undoes the apply unless it was kept: the
+// undo needs neither the window nor a new consent prompt.
 #include "app/apply_verb_main.h"
 
 #include <windows.h>
@@ -13,6 +16,7 @@
 
 #include "adapter/apply_verb.h"
 #include "platform/win32/adapter_win32.h"
+#include "platform/win32/confirm_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
@@ -48,19 +52,30 @@ std::optional<int> runApplyVerb(const wchar_t* commandLine) {
     if (args.empty() || args[0] != adapter::kApplyVerb) return std::nullopt;
 
     // One instance applies at a time, on the whole machine, for as long as
-    // it runs: another one ends at once with nothing written.
+    // it runs (its wait for the answer and its undo included): another one
+    // ends at once with nothing written.
     const win32::ApplyLock lock;
     if (!lock.held()) return adapter::kExitNotWritten;
     win32::Win32Registry registry;
     const std::optional<adapter::VerbCall> call = adapter::parseVerb(args, registry);
     if (!call) return adapter::kExitNotWritten;
+    // The window's answer events must be there before anything is written.
+    std::optional<win32::AnswerEvents> events;
+    if (!call->answer.empty()) {
+        events = win32::AnswerEvents::open(call->answer);
+        if (!events) return adapter::kExitNotWritten;
+    }
+    win32::Win32AnswerWait answers(events ? &*events : nullptr);
     HWND target = progressTarget(call->progressWindow);
     const UINT message = win32::progressMessage();
     win32::Win32Runner runner;
     win32::Win32Devices devices;
-    return adapter::runVerb(*call, registry, {runner, &devices}, [target, message](adapter::Step s) {
-        if (target) PostMessageW(target, message, static_cast<WPARAM>(s), 0);
-    });
+    return adapter::runVerb(
+        *call, registry, {runner, &devices},
+        [target, message](adapter::Step s, int restartCode) {
+            if (target) PostMessageW(target, message, static_cast<WPARAM>(s), static_cast<LPARAM>(restartCode));
+        },
+        &answers);
 }
 
 }  // namespace app

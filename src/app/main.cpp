@@ -10,6 +10,7 @@
 #include "platform/win32/adapter_win32.h"
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
+#include "platform/win32/confirm_win32.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/http_win32.h"
 #include "ftp/client.h"
@@ -60,6 +61,11 @@ int run() {
     win32::Win32Downloader downloader;
     win32::Win32Desktop desktop;
     win32::Win32Clock clock;
+    // The remote-safe adapter apply's session, clock and question's place.
+    win32::Win32Session session;
+    services.session = &session;
+    services.clock = &clock;
+    services.placeQuestion = win32::placeOverForm;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
     // Progress on the taskbar buttons of the update and the FTP window.

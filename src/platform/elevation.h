@@ -24,8 +24,9 @@ public:
 };
 
 struct ElevatedCallbacks {
-    // A step the instance reported (a small positive number), in order.
-    std::function<void(int step)> progress;
+    // A step the instance reported (a small positive number), in order, with
+    // the number it sent along (0 when none).
+    std::function<void(int step, int detail)> progress;
     // The instance has ended: its exit code, nullopt when it cannot be read.
     // Comes after every step it reported, and once.
     std::function<void(std::optional<int> code)> ended;

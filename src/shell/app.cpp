@@ -52,10 +52,13 @@ void App::bindMainHandlers(ui::Form& main) {
     std::shared_ptr<platform::Browser> browser;
     if (services_.browsers) browser = services_.browsers->attach(main, "超文本浏览框1");
     tools::bindWhois(main, services_.dialogs, std::move(browser), config::whoisBase());
-    adapter::bindAdapterPanel(main, state_->adapters,
-                              {services_.registry, services_.runner, services_.dialogs, services_.elevation,
-                               services_.devices, services_.tasks},
-                              &state_->apply);
+    adapter::PanelServices panel{services_.registry, services_.runner,  services_.dialogs,
+                                 services_.elevation, services_.devices, services_.tasks};
+    panel.session = services_.session;
+    panel.windows = &services_.windows;
+    panel.clock = services_.clock;
+    panel.placeQuestion = services_.placeQuestion;
+    adapter::bindAdapterPanel(main, state_->adapters, panel, &state_->apply);
     if (steps_.bindLoginPanel) steps_.bindLoginPanel(main);
 
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });

@@ -2,7 +2,10 @@
 // point (real ones) or by a test (doubles); handlers only hold references.
 #pragma once
 
+#include <functional>
+
 #include "platform/browser.h"
+#include "platform/clock.h"
 #include "platform/clipboard.h"
 #include "platform/devices.h"
 #include "platform/dialogs.h"
@@ -11,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/http.h"
 #include "platform/runner.h"
+#include "platform/session.h"
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/tasks.h"
@@ -39,6 +43,11 @@ struct Services {
     // Workers and timers of the UI thread; without it the adapter apply runs
     // on the UI thread.
     platform::Tasks* tasks = nullptr;
+    // The remote-safe adapter apply: without a session and a clock it never
+    // asks. placeQuestion puts the question over the main window.
+    platform::Session* session = nullptr;
+    platform::Clock* clock = nullptr;
+    std::function<void(ui::Form& question, ui::Form& owner)> placeQuestion = {};
 };
 
 }  // namespace shell

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "adapter/confirm_window.h"
@@ -67,10 +68,16 @@ int wmain(int argc, wchar_t** argv) {
         windows.pump();
         Sleep(20);
     }
-    adapter::ConfirmQuestion question(windows, clock, win32::placeOver(main->hwnd()));
+    adapter::ConfirmQuestion question(windows, clock, win32::placeOverForm);
     // A few seconds into the countdown, once it has drawn.
     SetTimer(nullptr, 0, 2500, shoot);
-    const adapter::ConfirmResult r = question.ask("IP地址修改成功！", adapter::kConfirmSeconds);
-    std::printf("answer %d\n", static_cast<int>(r));
+    std::optional<adapter::ConfirmResult> r;
+    question.show(*main, "IP地址修改成功！", adapter::kConfirmSeconds, [&](adapter::ConfirmResult a) { r = a; });
+    MSG msg;
+    while (!r && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    std::printf("answer %d\n", r ? static_cast<int>(*r) : -1);
     return g_written && r == adapter::ConfirmResult::Keep ? 0 : 1;
 }

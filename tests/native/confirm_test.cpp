@@ -216,9 +216,9 @@ TEST(ConfirmOrUndo, UndoOrNoAnswerWritesBackAndRestartsWithStepsOfItsOwn) {
     failedRestart.restartOk = false;
     EXPECT_EQ(failedRestart.run(adapter::kExitApplied), adapter::kExitUndoFailed);
 
-    EXPECT_EQ(adapter::stepText(adapter::kStepUndoDisabling), adapter::stepText(adapter::Step::Disabling));
-    EXPECT_EQ(adapter::stepText(adapter::kStepUndoEnabling), "正在启用网络适配器...");
-    EXPECT_EQ(adapter::stepText(adapter::kStepConfirming), "");
+    EXPECT_EQ(adapter::stepText(adapter::Step::UndoDisabling), adapter::stepText(adapter::Step::Disabling));
+    EXPECT_EQ(adapter::stepText(adapter::Step::UndoEnabling), "正在启用网络适配器...");
+    EXPECT_EQ(adapter::stepText(adapter::Step::Confirming), "");
     EXPECT_EQ(adapter::finalText(0), "IP地址修改成功！");
     EXPECT_EQ(adapter::finalText(2), "IP地址已写入，但重启网卡失败！");
     EXPECT_EQ(adapter::finalText(3), "已还原原来的网络设置");
@@ -257,35 +257,50 @@ TEST(ConfirmWindow, CountsDownByTheClockAndTimesOutAtZero) {
     EXPECT_EQ(w.result(), adapter::ConfirmResult::TimedOut);
 }
 
-TEST(ConfirmWindow, ButtonsAndCloseAnswerOnce) {
+TEST(ConfirmWindow, ShownWithoutALoopOverADisabledOwnerAndAnsweredOnce) {
     struct Case {
-        std::function<void(ui::MemoryForm&)> act;
+        std::function<void(ui::MemoryForm&, adapter::ConfirmQuestion&)> act;
         adapter::ConfirmResult expect;
     };
     const Case cases[] = {
-        {[](ui::MemoryForm& f) { f.click("保留_按钮"); }, adapter::ConfirmResult::Keep},
-        {[](ui::MemoryForm& f) { f.click("还原_按钮"); }, adapter::ConfirmResult::Undo},
-        {[](ui::MemoryForm& f) { f.close(); }, adapter::ConfirmResult::Closed},
+        {[](ui::MemoryForm& f, adapter::ConfirmQuestion&) { f.click("保留_按钮"); }, adapter::ConfirmResult::Keep},
+        {[](ui::MemoryForm& f, adapter::ConfirmQuestion&) { f.click("还原_按钮"); }, adapter::ConfirmResult::Undo},
+        {[](ui::MemoryForm& f, adapter::ConfirmQuestion&) { f.close(); }, adapter::ConfirmResult::Closed},
+        {[](ui::MemoryForm&, adapter::ConfirmQuestion& q) { q.dismiss(); }, adapter::ConfirmResult::Closed},
     };
     for (const Case& c : cases) {
         ui::MemoryWindows windows;
+        ui::MemoryForm owner(layouts::mainWindow());
         Clock clock;
-        adapter::ConfirmQuestion question(windows, clock, [](ui::Form& f) { f.setText("", "placed"); });
-        windows.onModal = [&](ui::MemoryForm& f) {
-            EXPECT_TRUE(question.open());
-            EXPECT_EQ(f.text(""), "placed");
-            EXPECT_EQ(f.text("结果_标签"), "IP地址已写入，但重启网卡失败！");
-            c.act(f);
-            f.click("还原_按钮");   // ignored after the first answer
-        };
-        EXPECT_EQ(question.ask("IP地址已写入，但重启网卡失败！", 120), c.expect);
-        EXPECT_TRUE(windows.find("confirm")->closed);
+        adapter::ConfirmQuestion question(windows, clock, [](ui::Form& f, ui::Form& o) {
+            f.setText("", "placed over " + std::string(o.layoutName()));
+        });
+        std::vector<adapter::ConfirmResult> answers;
+        question.show(owner, "IP地址已写入，但重启网卡失败！", 120, [&](adapter::ConfirmResult r) { answers.push_back(r); });
+        // show() returned with the question up: no loop of its own ran.
+        ui::MemoryForm* f = windows.find("confirm");
+        ASSERT_NE(f, nullptr);
+        EXPECT_TRUE(question.open());
+        EXPECT_TRUE(f->visible(""));
+        EXPECT_EQ(f->text(""), "placed over main");
+        EXPECT_EQ(f->text("结果_标签"), "IP地址已写入，但重启网卡失败！");
+        EXPECT_FALSE(owner.enabled(""));
+        question.show(owner, "again", 120, [&](adapter::ConfirmResult) { ADD_FAILURE() << "a second question"; });
+        c.act(*f, question);
+        f->click("还原_按钮");   // ignored after the first answer
+        EXPECT_EQ(answers, std::vector<adapter::ConfirmResult>{c.expect});
+        EXPECT_TRUE(f->closed);
         EXPECT_FALSE(question.open());
+        EXPECT_TRUE(owner.enabled(""));
     }
-    // Closed by the tool while open.
+    // No time at all: answered at once, nothing left open.
     ui::MemoryWindows windows;
+    ui::MemoryForm owner(layouts::mainWindow());
     Clock clock;
     adapter::ConfirmQuestion question(windows, clock);
-    windows.onModal = [&](ui::MemoryForm&) { question.dismiss(); };
-    EXPECT_EQ(question.ask("IP地址修改成功！", 120), adapter::ConfirmResult::Closed);
+    std::optional<adapter::ConfirmResult> got;
+    question.show(owner, "IP地址修改成功！", 0, [&](adapter::ConfirmResult r) { got = r; });
+    EXPECT_EQ(got, adapter::ConfirmResult::TimedOut);
+    EXPECT_FALSE(question.open());
+    EXPECT_TRUE(owner.enabled(""));
 }

@@ -1,8 +1,13 @@
 // Test doubles of the platform services.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <optional>
 #include <string>
@@ -225,6 +230,49 @@ struct FakeTasks : platform::Tasks {
         auto due = std::move(timers);
         timers.clear();
         for (auto& [ms, then] : due) then();
+    }
+};
+
+// Jobs on threads of their own, as the real service runs them; what they
+// post waits until the test's thread (playing the window's) runs it.
+struct ThreadTasks : platform::Tasks {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<std::function<void()>> posted;
+    std::vector<std::thread> threads;
+    ~ThreadTasks() { join(); }
+    bool start(std::function<void(const Post&)> job) override {
+        threads.emplace_back([this, job = std::move(job)] {
+            job([this](std::function<void()> f) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    posted.push_back(std::move(f));
+                }
+                arrived.notify_all();
+            });
+        });
+        return true;
+    }
+    void after(unsigned, std::function<void()>) override {}
+    void join() {
+        for (auto& t : threads)
+            if (t.joinable()) t.join();
+    }
+    // Runs what was posted, in order, until `done` holds; false when it does
+    // not within 20 s.
+    bool runUntil(const std::function<bool()>& done) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done()) {
+            std::function<void()> next;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (!arrived.wait_until(lock, until, [this] { return !posted.empty(); })) return done();
+                next = std::move(posted.front());
+                posted.pop_front();
+            }
+            next();
+        }
+        return true;
     }
 };
 

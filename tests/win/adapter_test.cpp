@@ -27,6 +27,7 @@
 #include "adapter/apply_verb.h"
 #include "adapter/panel.h"
 #include "platform/win32/adapter_win32.h"
+#include "platform/win32/confirm_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/wide.h"
@@ -502,7 +503,7 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
     const std::wstring copy = m_tmp + L"\\korvan.exe";
     ASSERT_TRUE(CopyFileW(korvanExe().c_str(), copy.c_str(), FALSE));
     std::vector<int> steps;
-    win32::ProgressReceiver sink([&](int s) { steps.push_back(s); });
+    win32::ProgressReceiver sink([&](int s, int) { steps.push_back(s); });
     ASSERT_NE(sink.hwnd(), nullptr);
     const std::string window = std::to_string(reinterpret_cast<std::uintptr_t>(sink.hwnd()));
     const adapter::ApplyRequest good{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
@@ -607,6 +608,89 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
     EXPECT_EQ(lines(readAll(m_log)).size(), before) << "nothing may have been started";
 }
 
+// The remote-safe apply's instance: the real korvan.exe asked to wait 2 s
+// for the answer.
+TEST_F(AdapterPanelWine, TheInstanceUndoesUnlessKeptInTimeByteForByte) {
+    ASSERT_TRUE(exists(korvanExe()));
+    devconInSystemFolder();
+    std::vector<std::pair<int, int>> steps;
+    win32::ProgressReceiver sink([&](int s, int d) { steps.emplace_back(s, d); });
+    ASSERT_NE(sink.hwnd(), nullptr);
+    const std::string window = std::to_string(reinterpret_cast<std::uintptr_t>(sink.hwnd()));
+    const adapter::ApplyRequest change{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
+    const std::string key = interfaceKey(kIdB);
+    const char* names[] = {"IPAddress", "SubnetMask", "DefaultGateway", "NameServer"};
+    // No gateway at all before: the undo deletes the one the apply wrote.
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, widen(key).c_str(), L"DefaultGateway");
+    std::string before[4];
+    DWORD types[4] = {};
+    for (int i = 0; i < 4; ++i) before[i] = queryA(key, names[i], &types[i]);
+    ASSERT_EQ(before[2], "<no value>");
+
+    // Nobody answers: after its 2 s (and the grace) it writes back and
+    // restarts again, with steps of its own.
+    EXPECT_EQ(runKorvan(adapter::verbArguments(change, window, 2)), 3u);
+    sink.drain();
+    EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}}));
+    for (int i = 0; i < 4; ++i) {
+        DWORD type = 0;
+        EXPECT_EQ(queryA(key, names[i], &type), before[i]) << names[i];
+        EXPECT_EQ(type, types[i]) << names[i];
+    }
+    auto log = lines(readAll(m_log));
+    ASSERT_EQ(log.size(), 4u) << readAll(m_log);
+    EXPECT_NE(log[2].find("disable \"" + kDeviceB + "\""), std::string::npos) << log[2];
+    EXPECT_NE(log[3].find("enable \"" + kDeviceB + "\""), std::string::npos) << log[3];
+
+    // The answer given through the window's events: kept, with the
+    // restart's own code (the confirming step carries it too).
+    auto events = win32::AnswerEvents::create();
+    ASSERT_TRUE(events);
+    ASSERT_TRUE(events->keep());
+    steps.clear();
+    EXPECT_EQ(runKorvan(adapter::verbArguments(change, window, 2, events->name())), 0u);
+    EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.9\0\0"s);
+    EXPECT_EQ(queryA(key, "DefaultGateway"), "\0\0"s);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"3");
+    auto other = change;
+    other.fields[0] = "192.168.9.10";
+    EXPECT_EQ(runKorvan(adapter::verbArguments(other, window, 2, events->name())), 2u);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", nullptr);
+    sink.drain();
+    EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {3, 0}, {1, 0}, {2, 0}, {3, 2}}));
+    EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.10\0\0"s);
+    EXPECT_EQ(lines(readAll(m_log)).size(), 8u);
+}
+
+TEST_F(AdapterPanelWine, TheInstanceRefusesBadConfirmOptionsBeforeAnything) {
+    ASSERT_TRUE(exists(korvanExe()));
+    devconInSystemFolder();
+    const adapter::ApplyRequest change{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
+    auto with = [&](std::vector<std::string> options) {
+        auto a = adapter::verbArguments(change);
+        a.insert(a.end(), options.begin(), options.end());
+        return a;
+    };
+    const std::string none = "korvan-none-" + std::to_string(GetCurrentProcessId());
+    const std::vector<std::string> refused[] = {
+        with({"--confirm-within"}),
+        with({"--confirm-within", "0"}),
+        with({"--confirm-within", "601"}),
+        with({"--confirm-within", "1e2"}),
+        with({"--confirm-within", "2", "--confirm-within", "2"}),
+        with({"--answer", "abc"}),                              // without --confirm-within
+        with({"--confirm-within", "2", "--answer", "a.b"}),
+        with({"--confirm-within", "2", "--answer", none}),      // no such events
+    };
+    for (const auto& args : refused) {
+        std::string shown;
+        for (auto& a : args) shown += "[" + a + "]";
+        EXPECT_EQ(runKorvan(args), 1u) << shown;
+    }
+    EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "192.168.7.7\0" "192.168.7.8\0\0"s);
+    EXPECT_EQ(readAll(m_log), "") << "nothing may have been started";
+}
+
 TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps) {
     ASSERT_TRUE(exists(korvanExe()));
     devconInSystemFolder();
@@ -630,8 +714,8 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
                                                           platform::ElevatedCallbacks c) override {
             ++started;
             auto progress = std::move(c.progress);
-            c.progress = [this, progress](int step) {
-                progress(step);
+            c.progress = [this, progress](int step, int detail) {
+                progress(step, detail);
                 shown.push_back(windowText(status));
             };
             return real.start(a, std::move(c));
@@ -697,6 +781,64 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
     DestroyWindow(other->hwnd());
     DestroyWindow(third->hwnd());
+}
+
+TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
+    ASSERT_TRUE(exists(korvanExe()));
+    devconInSystemFolder();
+    // A remote session with the real events; korvan.exe plays the elevated
+    // instance, as above.
+    struct Remote : platform::Session {
+        win32::Win32Session real;
+        bool remote() override { return true; }
+        std::unique_ptr<platform::AnswerSignal> answerEvents() override { return real.answerEvents(); }
+    } session;
+    win32::Win32Elevation real(korvanExe(), L"runas");
+    struct Unelevated : platform::Elevation {
+        platform::Elevation& real;
+        explicit Unelevated(platform::Elevation& r) : real(r) {}
+        bool elevated() override { return false; }
+        std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& a,
+                                                          platform::ElevatedCallbacks c) override {
+            return real.start(a, std::move(c));
+        }
+    } elevation(real);
+    struct Clock : platform::Clock {
+        std::int64_t tickCount() override { return static_cast<std::int64_t>(GetTickCount64()); }
+    } clock;
+    auto services = panelServices(&elevation);
+    services.session = &session;
+    services.windows = &windows;
+    services.clock = &clock;
+    services.placeQuestion = win32::placeOverForm;
+    auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::AdapterLists own;
+    adapter::bindAdapterPanel(*w, own, services);
+    SendMessageW(w->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    SendMessageW(w->unitHwnd("IP编辑框1"), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 9, 8, 7));
+    const std::string key = interfaceKey(kIdB);
+    const std::string before = queryA(key, "IPAddress");
+
+    SendMessageW(w->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
+    HWND question = nullptr;
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] {
+        question = FindWindowW(L"KorvanWindow", L"确认网络设置");
+        return question && IsWindowVisible(question);
+    }, 60000)) << "no question";
+    ASSERT_TRUE(question);
+    EXPECT_EQ(GetWindow(question, GW_OWNER), w->hwnd());
+    EXPECT_FALSE(IsWindowEnabled(w->hwnd()));
+    EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "IP地址修改成功！");
+    EXPECT_EQ(queryA(key, "IPAddress"), "10.9.8.7\0\0"s) << "the instance wrote, then asked";
+    SendMessageW(FindWindowExW(question, nullptr, L"Button", L"立即还原"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return IsWindowEnabled(w->unitHwnd("修改_按钮")) != FALSE; },
+                                   60000));
+    EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "已还原原来的网络设置");
+    EXPECT_EQ(queryA(key, "IPAddress"), before);
+    EXPECT_EQ(ipText(w->unitHwnd("IP编辑框1")), "192.168.7.7") << "the fields show the registry";
+    EXPECT_TRUE(IsWindowEnabled(w->hwnd()));
+    EXPECT_EQ(lines(readAll(m_log)).size(), 4u) << "restarted, then restarted again";
+    DestroyWindow(w->hwnd());
 }
 
 // Records BCM_SETSHIELD arriving at a button.

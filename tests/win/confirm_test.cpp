@@ -160,10 +160,11 @@ TEST(ConfirmWindow, OwnedByTheMainWindowAndAnsweredByButtonsCloseAndTime) {
     Clock clock;
     auto* owner = static_cast<win32::Win32Form*>(windows.create(layouts::about()));
     owner->setVisible("", true);
-    adapter::ConfirmQuestion question(windows, clock, win32::placeOver(owner->hwnd()));
+    adapter::ConfirmQuestion question(windows, clock, win32::placeOverForm);
 
     // A helper thread plays the user once the question shows; with a short
     // countdown a helper that never finds the window cannot hang the test.
+    // The question has no loop of its own: the window's own loop runs it.
     struct Seen {
         HWND owner = nullptr;
         bool sameMonitor = false, ownerDisabled = false;
@@ -200,9 +201,11 @@ TEST(ConfirmWindow, OwnedByTheMainWindowAndAnsweredByButtonsCloseAndTime) {
                 if (b) PostMessageW(b, BM_CLICK, 0, 0);
             }
         });
-        const adapter::ConfirmResult r = question.ask("IP地址修改成功！", seconds);
+        std::optional<adapter::ConfirmResult> r;
+        question.show(*owner, "IP地址修改成功！", seconds, [&](adapter::ConfirmResult a) { r = a; });
+        EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return r.has_value(); }, 30000));
         user.join();
-        return std::make_pair(r, seen);
+        return std::make_pair(r.value_or(adapter::ConfirmResult::Closed), seen);
     };
 
     auto [keep, seen] = answerWith("保留设置", 10);

@@ -88,7 +88,7 @@ constexpr UINT kEnded = WM_APP + 2;
 // A started instance: its steps and its end arrive at the receiver window.
 class Win32ElevatedInstance final : public platform::ElevatedInstance, public ProgressReceiver {
 public:
-    Win32ElevatedInstance(std::function<void(int)> progress, std::function<void(std::optional<int>)> ended)
+    Win32ElevatedInstance(std::function<void(int, int)> progress, std::function<void(std::optional<int>)> ended)
         : ProgressReceiver(std::move(progress)), m_ended(std::move(ended)) {}
     ~Win32ElevatedInstance() override {
         // Waits for a callback that already runs: none posts afterwards.
@@ -152,7 +152,7 @@ UINT progressMessage() {
     return message;
 }
 
-ProgressReceiver::ProgressReceiver(std::function<void(int)> progress) : m_progress(std::move(progress)) {
+ProgressReceiver::ProgressReceiver(std::function<void(int, int)> progress) : m_progress(std::move(progress)) {
     static const bool registered = [] {
         WNDCLASSW wc{};
         wc.lpfnWndProc = proc;
@@ -178,7 +178,7 @@ void ProgressReceiver::drain() {
 LRESULT CALLBACK ProgressReceiver::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg != 0 && msg == progressMessage()) {
         auto* self = reinterpret_cast<ProgressReceiver*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-        if (self && self->m_progress && wp > 0 && wp < 16) self->m_progress(static_cast<int>(wp));
+        if (self && self->m_progress && wp > 0 && wp < 16) self->m_progress(static_cast<int>(wp), static_cast<int>(lp));
         return 0;
     }
     if (msg >= WM_APP && msg <= 0xBFFF) {

@@ -24,7 +24,7 @@ namespace win32 {
 std::wstring quoteArgument(std::wstring_view argument);
 
 // The window class the elevated instance reports to, and its message
-// (wParam: the step).
+// (wParam: the step, lParam: a number sent along with it).
 inline constexpr wchar_t kProgressClass[] = L"KorvanApplyProgress";
 UINT progressMessage();
 
@@ -32,7 +32,7 @@ UINT progressMessage();
 // instance posts to it reaches `progress` when the thread dispatches it.
 class ProgressReceiver {
 public:
-    explicit ProgressReceiver(std::function<void(int step)> progress);
+    explicit ProgressReceiver(std::function<void(int step, int detail)> progress);
     virtual ~ProgressReceiver();
     ProgressReceiver(const ProgressReceiver&) = delete;
     ProgressReceiver& operator=(const ProgressReceiver&) = delete;
@@ -46,7 +46,7 @@ protected:
 
 private:
     static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
-    std::function<void(int)> m_progress;
+    std::function<void(int, int)> m_progress;
     HWND m_hwnd = nullptr;
 };
 

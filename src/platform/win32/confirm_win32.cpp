@@ -26,6 +26,29 @@ bool Win32Session::remote() {
     return mine != glass;
 }
 
+namespace {
+
+class Win32AnswerSignal final : public platform::AnswerSignal {
+public:
+    explicit Win32AnswerSignal(AnswerEvents events) : events_(std::move(events)) {}
+    const std::string& name() const override { return events_.name(); }
+    void keep() override { events_.keep(); }
+    void undo() override { events_.undo(); }
+
+private:
+    AnswerEvents events_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::AnswerSignal> Win32Session::answerEvents() {
+    std::optional<AnswerEvents> events = AnswerEvents::create();
+    if (!events) return nullptr;
+    return std::make_unique<Win32AnswerSignal>(std::move(*events));
+}
+
+void placeOverForm(ui::Form& question, ui::Form& owner) { placeOver(static_cast<Win32Form&>(owner).hwnd())(question); }
+
 std::function<void(ui::Form&)> placeOver(HWND owner) {
     return [owner](ui::Form& form) {
         auto& f = static_cast<Win32Form&>(form);

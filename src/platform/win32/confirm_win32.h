@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,9 +23,11 @@ namespace win32 {
 // GetSystemMetrics(SM_REMOTESESSION); also remote when the console's session
 // (Terminal Server's GlassSessionId, where the system records it) is not
 // this process's session, as with a RemoteFX session where the metric says 0.
+// answerEvents: AnswerEvents::create, below.
 class Win32Session final : public platform::Session {
 public:
     bool remote() override;
+    std::unique_ptr<platform::AnswerSignal> answerEvents() override;
 };
 
 // The two manual-reset events "Local\NAME.keep" and "Local\NAME.undo" (NAME
@@ -75,5 +78,7 @@ private:
 // inside the work area of the owner's monitor, with "保留设置" as the
 // default button. UI thread.
 std::function<void(ui::Form&)> placeOver(HWND owner);
+// The same over a window of the tool (a Win32Form).
+void placeOverForm(ui::Form& question, ui::Form& owner);
 
 }  // namespace win32
