@@ -253,8 +253,9 @@ TEST(Dialogs, MessageBoxShowsTheRequestedBoxAndMapsTheAnswer) {
             seen.title = buf;
             GetDlgItemTextW(box, 0xFFFF, buf, 256);  // the box's message text
             seen.text = buf;
-            // The default button is the one that has the focus.
-            seen.defaultId = focusedControlId(box);
+            // The default button is the one that has the focus. A box can be
+            // visible a moment before the system has given it the focus.
+            for (int i = 0; i < 500 && !(seen.defaultId = focusedControlId(box)); ++i) Sleep(10);
             for (int id : allIds) seen.buttons[id] = GetDlgItem(box, id) != nullptr;
             for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
                 if (HICON icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0))) seen.icon = icon;
