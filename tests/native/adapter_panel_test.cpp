@@ -1063,7 +1063,9 @@ TEST_F(AdapterPanel, RemoteInProcessTheWorkerWaitsForTheAnswerAndUndoesWithoutTh
         const bool kept = std::string_view(button) == "保留_按钮";
         EXPECT_EQ(second.text("状态_标签"), kept ? "IP地址修改成功！" : "已还原原来的网络设置");
         EXPECT_EQ(second.text("IP编辑框1"), kept ? "10.0.0.9" : "192.168.1.10");
-        if (!kept) EXPECT_EQ(reg.keys, before);
+        if (!kept) {
+            EXPECT_EQ(reg.keys, before);
+        }
         // Back to the old address for the next round.
         if (kept) reg.keys = before;
     }
