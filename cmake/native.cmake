@@ -16,3 +16,9 @@ add_executable(native_tests ${KORVAN_NATIVE_TESTS})
 target_include_directories(native_tests PRIVATE tests/native)
 target_link_libraries(native_tests PRIVATE korvan_core GTest::gtest GTest::gtest_main GTest::gmock)
 add_test(NAME native_tests COMMAND native_tests)
+
+# The documents check's own test (a script; once, not again under the
+# sanitizers).
+if(NOT KORVAN_SANITIZE)
+    add_test(NAME docs_check_test COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/docs/docs_check_test)
+endif()
