@@ -2,26 +2,31 @@
 
 namespace platform {
 
-bool TaskFile::create() {
-    std::lock_guard<std::mutex> l(m_);
-    return !stopped_ && disk_.create();
-}
-
-bool TaskFile::write(const char* data, std::size_t size) {
+// Runs a creation or write without the lock, so a stop meanwhile does not
+// wait for it; the file a stop left to it goes when it returns.
+template <class Op>
+bool TaskFile::unlocked(Op op) {
     {
         std::lock_guard<std::mutex> l(m_);
         if (stopped_) return false;
-        writing_ = true;
+        busy_ = true;
     }
-    const bool ok = disk_.write(data, size);
+    const bool ok = op();
     std::lock_guard<std::mutex> l(m_);
-    writing_ = false;
+    busy_ = false;
     if (stopped_) {
-        // Stopped meanwhile: the file was left to us.
         disk_.discard();
         return false;
     }
     return ok;
+}
+
+bool TaskFile::create() {
+    return unlocked([&] { return disk_.create(); });
+}
+
+bool TaskFile::write(const char* data, std::size_t size) {
+    return unlocked([&] { return disk_.write(data, size); });
 }
 
 bool TaskFile::keep() {
@@ -38,7 +43,7 @@ void TaskFile::stop() {
     std::lock_guard<std::mutex> l(m_);
     if (stopped_) return;
     stopped_ = true;
-    if (!writing_) disk_.discard();
+    if (!busy_) disk_.discard();
 }
 
 }  // namespace platform
