@@ -1,7 +1,8 @@
 // Downloads one package with the tool's download component, with the task
-// parameters of the update window and its signature check (the signature
-// fetched by the component from <url>.sig the package's way, checked
-// against the tests' key, which the package server signs with), and reports how long it took
+// parameters of the update window and its check (the signed statement
+// fetched by the component from <url>.sig the package's way, for the
+// package server's version 1.2, checked against the tests' key, which the
+// package server signs with), and reports how long it took
 // and the process's private memory along the way:
 //
 //   update_bench <url> <local file> [--no-check]
@@ -21,7 +22,7 @@
 #include "platform/win32/update_win32.h"
 #include "platform/win32/wide.h"
 #include "test_update_key.h"
-#include "update/signature.h"
+#include "update/statement.h"
 #include "update/update_window.h"
 
 namespace {
@@ -38,7 +39,8 @@ std::int64_t privateBytes() {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
-    win32::Win32SignatureCheck check(keys::kTestUpdateKey);   // outlives the downloader's worker
+    win32::Win32SignatureCheck check(keys::kTestUpdateKey);   // both outlive the downloader's worker
+    win32::Win32Clock clock;
     win32::Win32Downloader downloader;
     platform::DownloadTask t;
     t.url = win32::narrow(argv[1]);
@@ -51,9 +53,9 @@ int wmain(int argc, wchar_t** argv) {
     t.blockSize = update::kBlockSize;
     const bool checked = !(argc > 3 && std::wstring(argv[3]) == L"--no-check");
     if (checked) {
-        t.signatureUrl = t.url + std::string(update::kSignatureSuffix);
-        t.verify = [&check](const platform::Sha256& digest, std::string_view signature) {
-            return update::packageIsSigned(digest, signature, check);
+        t.signatureUrl = t.url + std::string(update::kStatementSuffix);
+        t.verify = [&check, &clock](const platform::Sha256& digest, std::string_view statement) {
+            return update::statementVouches(statement, "1.2", digest, clock.todayUtc(), check);
         };
     }
     std::int64_t total = 0;

@@ -55,12 +55,13 @@ int run() {
     services.tasks = &tasks;
     win32::Win32Skin skinLibrary;
     shell::SkinFiles skin{skinLibrary, files, system};
-    // The maker's public key, built in (see cmake/embed_key.py). Declared
+    // The maker's public key, built in (see cmake/embed_key.py), and the
+    // clock whose date the statement's expiry is checked against. Declared
     // before the downloader: a worker it leaves behind may still check.
     win32::Win32SignatureCheck signatures(keys::kUpdateKey);
+    win32::Win32Clock clock;
     win32::Win32Downloader downloader;
     win32::Win32Desktop desktop;
-    win32::Win32Clock clock;
     // The remote-safe adapter apply's session, clock and question's place.
     win32::Win32Session session;
     services.session = &session;
@@ -71,7 +72,7 @@ int run() {
     // Progress on the taskbar buttons of the update and the FTP window.
     win32::Win32Taskbar taskbar;
     update::UpdateServices updateServices{windows, dialogs,   shellOpen, downloader, desktop,
-                                          clock,   fileSizes, files,     process,    signatures, &taskbar};
+                                          clock,   fileSizes, files,     process,    signatures, clock, &taskbar};
     // The FTP client lives as long as the program: its connection closes
     // after the last window.
     win32::Win32Ftp ftpConnection;

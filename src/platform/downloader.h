@@ -33,7 +33,10 @@ struct DownloadNotice {
 struct DownloadTask {
     int kind = kTaskDownload;
     std::string url;         // http:// or https://
-    std::string localFile;   // final name; the transfer writes "<localFile>.part" and renames it when whole
+    // The final name. The transfer writes a temporary file beside it, of a
+    // name of its own ("<localFile>.<pid>-<n>.part"), and renames it when
+    // whole.
+    std::string localFile;
     std::string user, password;
     std::int64_t rateLimit = 0;             // bytes per second; 0 = no limit
     std::uint32_t connectTimeoutMs = 0;     // 0 = the platform's default
@@ -45,18 +48,19 @@ struct DownloadTask {
     // user-interface thread), never on the worker. Either may be empty.
     std::function<void(std::string_view)> onMessage;
     std::function<int(const DownloadNotice&)> onStatus;
-    // The signature beside the package. After the transfer it is fetched
-    // the package's way: the same proxy settings, agent, certificate checks
-    // and time limits. Its body (at most kMaxSignatureBytes; "" when it
-    // cannot be had) goes to verify. Empty: nothing is fetched.
+    // The signed statement beside the package. After the transfer it is
+    // fetched the package's way: the same proxy settings, agent,
+    // certificate checks and time limits. Its body (at most
+    // kMaxSignatureBytes; "" when it cannot be had) goes to verify. Empty:
+    // nothing is fetched.
     std::string signatureUrl;
     // The check of a whole transfer, before the rename: given the SHA-256 of
-    // exactly the bytes written to "<localFile>.part" (held open without
+    // exactly the bytes written to the temporary file (held open without
     // write or delete sharing from its creation until the rename) and the
-    // signature text; false fails the task (the temporary file is removed,
-    // nothing is renamed). Called on the worker thread, so it must touch no
-    // window and nothing the UI thread changes, only what outlives the
-    // component. Empty: no check.
+    // statement's text; false fails the task (the temporary file is
+    // removed, nothing is renamed). Called on the worker thread, so it must
+    // touch no window and nothing the UI thread changes, only what outlives
+    // the component. Empty: no check.
     std::function<bool(const Sha256&, std::string_view signature)> verify;
 };
 
@@ -80,11 +84,14 @@ public:
     // restarts at 0.
     virtual std::int64_t takeAllBytes() = 0;
     // Stops the running task, if any: no notification of it arrives any
-    // more, and its temporary file is removed before this returns; its
-    // worker never touches the file names again, so a task started next is
-    // safe from it. Waits for the worker at most the task's stop wait; a
-    // worker still waiting for data then ends by itself within the task's
-    // time limits. Calling it again does nothing more.
+    // more and nothing is renamed to its final name. Its temporary file is
+    // removed before this returns, unless a write of it is under way: that
+    // write is not waited for; it finishes into the file, which the worker
+    // removes when the write returns. A task started next has a temporary
+    // file of its own, safe from the stopped one. Waits for the worker at
+    // most the task's stop wait; a worker still waiting for data then ends
+    // by itself within the task's time limits. Calling it again does
+    // nothing more.
     virtual void stop() = 0;
 };
 

@@ -1,9 +1,11 @@
-// The check of a package's signature: ECDSA on P-256 over the SHA-256 of
-// its bytes, against the maker's public key that the implementation holds.
+// The check of the maker's signature: ECDSA on P-256 over the SHA-256 of
+// the signed bytes, against the maker's public key that the implementation
+// holds.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace platform {
 
@@ -14,10 +16,10 @@ using P256Signature = std::array<std::uint8_t, 64>;
 class SignatureCheck {
 public:
     virtual ~SignatureCheck() = default;
-    // Does `signature` sign `digest` under the key? Any failure of the
-    // check itself is a "no". Safe to call from any thread (the download
-    // worker calls it).
-    virtual bool verify(const Sha256& digest, const P256Signature& signature) const = 0;
+    // Does `signature` sign `message` (its SHA-256) under the key? Any
+    // failure of the check itself is a "no". Safe to call from any thread
+    // (the download worker calls it).
+    virtual bool verify(std::string_view message, const P256Signature& signature) const = 0;
 };
 
 }  // namespace platform

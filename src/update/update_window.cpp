@@ -2,7 +2,7 @@
 
 #include "common/config.h"
 #include "resources/layouts.h"
-#include "update/signature.h"
+#include "update/statement.h"
 #include "update/texts.h"
 
 namespace update {
@@ -81,12 +81,16 @@ void UpdateWindow::button1() {
         onStatus(n);
         return 0;
     };
-    // The signature comes the package's way (its proxy, agent, certificate
+    // The statement comes the package's way (its proxy, agent, certificate
     // checks and limits) and is checked on the download's worker before the
-    // rename: a package is kept only when the maker signed it.
-    t.signatureUrl = r_.packageUrl + std::string(kSignatureSuffix);
-    t.verify = [&check = s_.signatures](const platform::Sha256& digest, std::string_view signature) {
-        return packageIsSigned(digest, signature, check);
+    // rename: a package is kept only when the maker vouches for it as the
+    // version announced, today. The version goes with the task as it is
+    // now: whatever 编辑框4 says later does not change what is kept.
+    t.signatureUrl = r_.packageUrl + std::string(kStatementSuffix);
+    t.verify = [&check = s_.signatures, &calendar = s_.calendar,
+                version = announcedVersion(main_ ? main_->text(kVersionStore) : std::string())](
+                   const platform::Sha256& digest, std::string_view statement) {
+        return statementVouches(statement, version, digest, calendar.todayUtc(), check);
     };
     r_.totalSize = 0;
     // Without a desktop folder there is nowhere to save the package.

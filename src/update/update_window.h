@@ -1,7 +1,7 @@
 // The update window ("自动更新"): downloads the package to the desktop as
 // soon as it opens, shows progress, size, speed and remaining time, and
-// hands the whole package to the shell once its signature verifies against
-// the maker's key (see update/signature.h). Closing it ends the program.
+// hands the whole package to the shell once the maker's signed statement
+// vouches for it (see update/statement.h). Closing it ends the program.
 //
 // Everything here runs on the user-interface thread; the downloader
 // delivers its notifications there too.
@@ -38,8 +38,12 @@ struct UpdateServices {
     platform::FileSizes& sizes;
     platform::Files& files;
     platform::Process& process;
-    // Holds the maker's public key; checks the package before it is kept.
+    // Holds the maker's public key; checks the package's statement before
+    // the package is kept.
     const platform::SignatureCheck& signatures;
+    // Today's date, against the statement's expiry; asked on the download's
+    // worker, so it outlives the downloader.
+    platform::Calendar& calendar;
     // The window's taskbar button shows the bar; none: not shown.
     platform::Taskbar* taskbar = nullptr;
 };
@@ -47,7 +51,7 @@ struct UpdateServices {
 // What other subsystems lend the update.
 struct UpdateHooks {
     // The shared HTTP GET (for the version page): the body's bytes, "" on
-    // any failure. The signature does not come this way but the package's.
+    // any failure. The statement does not come this way but the package's.
     std::function<std::string(std::string_view url)> httpGet;
     // The console runner's scratch clean-up (its own files in C:\).
     std::function<void()> scratchCleanup;
@@ -63,6 +67,9 @@ inline constexpr std::string_view kFinished = "更新已完成!";
 inline constexpr std::string_view kFailed = "更新失败!";
 inline constexpr std::string_view kDone = "已完成:100%";
 inline constexpr std::string_view kPackagePath = "/e/down/tarnel.zip";
+// Of the main window: the version the server announced, which the
+// package's statement must name.
+inline constexpr std::string_view kVersionStore = "编辑框4";
 
 // Download task parameters as filled before each start.
 inline constexpr std::int64_t kRateLimit = 999999999;
@@ -77,8 +84,10 @@ public:
     UpdateWindow(UpdateServices& services, DownloadRecord& record, UpdateHooks hooks);
 
     // Creates the window (modeless, no owner), prepares the save path and
-    // starts the download, then shows it. `main` is the main window, closed
-    // when the program ends from here. Does nothing when already open.
+    // starts the download, then shows it. `main` is the main window: the
+    // version in its 编辑框4 when the download starts is the one the
+    // package must be; it is closed when the program ends from here.
+    // Does nothing when already open.
     void open(ui::Form* main);
 
     ui::Form* form() const { return form_; }

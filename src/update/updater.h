@@ -10,7 +10,6 @@
 namespace update {
 
 inline constexpr std::string_view kVersionPath = "/e/md5.htm";
-inline constexpr std::string_view kVersionStore = "编辑框4";   // of the main window
 inline constexpr std::string_view kNoUpdate = "当前没有新的版本，无需更新!";
 inline constexpr std::string_view kNewVersion = "发现新的版本，单击确定进入自动更新！";
 inline constexpr std::string_view kUnreachable = "无法连接更新服务器，请稍后再试！";

@@ -86,15 +86,18 @@ struct RecordingProcess : platform::Process {
     }
 };
 
-// A key that signs exactly one digest with exactly one signature.
+// A key that signs exactly one message with exactly one signature.
 struct FakeSignatureCheck : platform::SignatureCheck {
-    platform::Sha256 digest{};
+    std::string message;
     platform::P256Signature signature{};
-    mutable std::vector<platform::P256Signature> asked;
-    bool verify(const platform::Sha256& d, const platform::P256Signature& s) const override {
-        asked.push_back(s);
-        return d == digest && s == signature;
+    bool verify(std::string_view m, const platform::P256Signature& s) const override {
+        return m == message && s == signature;
     }
+};
+
+struct FakeCalendar : platform::Calendar {
+    platform::Date today{2027, 6, 30};
+    platform::Date todayUtc() override { return today; }
 };
 
 // Everything the update needs, wired together.
@@ -106,6 +109,7 @@ struct UpdateDoubles {
     FakeSizes sizes;
     RecordingProcess process;
     FakeSignatureCheck signatures;
+    FakeCalendar calendar;
     update::UpdateServices services{t.windows, t.dialogs, t.shell, downloader, desktop,
-                                    clock,     sizes,     t.files, process,    signatures};
+                                    clock,     sizes,     t.files, process,    signatures, calendar};
 };

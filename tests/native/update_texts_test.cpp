@@ -2,10 +2,17 @@
 // page's text and the pacing arithmetic of a limited transfer.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "platform/pacing.h"
-#include "update/signature.h"
+#include "platform/task_file.h"
+#include "update/statement.h"
 #include "update/texts.h"
 
 using namespace update;
@@ -115,13 +122,13 @@ TEST(DownloadPacing, BlockSizeAndPauses) {
     EXPECT_EQ(platform::pauseMs(10000, 20000, 1200), 0);
 }
 
-TEST(UpdateSignatureText, Base64OfExactly64BytesWithBlanksAroundOnly) {
+TEST(UpdateSignatureText, Base64OfExactly64BytesAndNothingAround) {
     const std::string text = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==";
     platform::P256Signature counting{};
     for (int i = 0; i < 64; ++i) counting[i] = static_cast<std::uint8_t>(i);
     ASSERT_TRUE(update::parseSignature(text));
     EXPECT_EQ(*update::parseSignature(text), counting);
-    EXPECT_EQ(update::parseSignature(" \t" + text + "\r\n"), std::optional(counting));
+    EXPECT_FALSE(update::parseSignature(" \t" + text + "\r\n")) << "a field of the statement is exact";
     platform::P256Signature ones;
     ones.fill(0xFF);
     EXPECT_EQ(update::parseSignature(std::string(85, '/') + "w=="), std::optional(ones));
@@ -142,4 +149,125 @@ TEST(UpdateSignatureText, Base64OfExactly64BytesWithBlanksAroundOnly) {
     EXPECT_FALSE(update::parseSignature(std::string(text.data(), 44) + std::string(1, '\0') + text.substr(45)));
     // A DER signature as openssl writes it is not the format either.
     EXPECT_FALSE(update::parseSignature("MEUCIQDx" + std::string(80, 'A')));
+}
+
+TEST(UpdateStatement, ExactlyTheFiveLinesInTheirOrderWithLfEnds) {
+    const std::string sig = "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==";
+    const std::string hash = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
+    const std::string head = "korvan-update 1\n", version = "version 1.2 beta~\n", sha = "sha256 " + hash + "\n",
+                      expires = "expires 2028-02-29\n", last = "signature " + sig + "\n";
+    const std::string good = head + version + sha + expires + last;
+    const auto s = update::parseStatement(good);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->version, "1.2 beta~");
+    EXPECT_EQ(s->sha256[1], 0x11);
+    EXPECT_EQ(s->sha256[31], 0xff);
+    EXPECT_EQ(s->expires, (platform::Date{2028, 2, 29}));
+    EXPECT_EQ(s->signature[63], 63);
+    EXPECT_EQ(s->signedLength, (head + version + sha + expires).size());
+    EXPECT_TRUE(update::parseStatement(good.substr(0, good.size() - 1))) << "the last LF may be left off";
+
+    auto crlf = [](std::string t) {
+        for (std::size_t i = t.find('\n'); i != std::string::npos; i = t.find('\n', i + 2)) t.insert(i, "\r");
+        return t;
+    };
+    const std::pair<const char*, std::string> refused[] = {
+        {"CR LF line ends", crlf(good)},
+        {"a CR before the last LF only", head + version + sha + expires + "signature " + sig + "\r\n"},
+        {"reordered", head + sha + version + expires + last},
+        {"text after the signature line", good + "x"},
+        {"a blank line after it", good + "\n"},
+        {"a line missing", head + version + sha + last},
+        {"a line repeated", head + version + version + sha + expires + last},
+        {"another format", "korvan-update 2\n" + version + sha + expires + last},
+        {"a blank line first", "\n" + good},
+        {"upper-case hex", head + version + "sha256 " + std::string(64, 'A') + "\n" + expires + last},
+        {"a short hash", head + version + "sha256 " + hash.substr(1) + "\n" + expires + last},
+        {"an empty version", head + "version \n" + sha + expires + last},
+        {"a version of 33 characters", head + "version " + std::string(33, '1') + "\n" + sha + expires + last},
+        {"a tab in the version", head + "version 1.2\t\n" + sha + expires + last},
+        {"no such day", head + version + sha + "expires 2027-02-29\n" + last},
+        {"a date not in its form", head + version + sha + "expires 2027-6-30\n" + last},
+        {"two blanks after a key", head + version + sha + "expires  2027-06-30\n" + last},
+        {"a broken signature", head + version + sha + expires + "signature " + sig.substr(1) + "\n"},
+        {"over 1 KiB", good.substr(0, good.size() - 1) + std::string(1024, '\n')},
+    };
+    for (const auto& [name, text] : refused) EXPECT_FALSE(update::parseStatement(text)) << name;
+    EXPECT_EQ(update::announcedVersion("1.2\r\n\t "), "1.2");
+    EXPECT_EQ(update::announcedVersion(" 1.2"), " 1.2");
+}
+
+TEST(DownloadTaskFile, AStopNeverWaitsForAWriteAndTheWriterRemovesItsFile) {
+    // A disk whose write is held until the test lets it go (a stalled
+    // network drive, say). The stop comes from another thread meanwhile.
+    struct HeldDisk : platform::TaskFile::Disk {
+        std::mutex m;
+        std::condition_variable cv;
+        bool writing = false, letGo = false;
+        std::vector<std::string> log;
+        void note(const char* what) {
+            std::lock_guard<std::mutex> l(m);
+            log.emplace_back(what);
+        }
+        bool create() override {
+            note("create");
+            return true;
+        }
+        bool write(const char*, std::size_t) override {
+            std::unique_lock<std::mutex> l(m);
+            log.emplace_back("write");
+            writing = true;
+            cv.notify_all();
+            cv.wait(l, [&] { return letGo; });
+            return true;
+        }
+        bool keep() override {
+            note("keep");
+            return true;
+        }
+        void discard() override { note("discard"); }
+        std::vector<std::string> seen() {
+            std::lock_guard<std::mutex> l(m);
+            return log;
+        }
+    } disk;
+    platform::TaskFile file(disk);
+    ASSERT_TRUE(file.create());
+    bool wrote = true;
+    std::thread worker([&] { wrote = file.write("x", 1); });
+    {
+        std::unique_lock<std::mutex> l(disk.m);
+        ASSERT_TRUE(disk.cv.wait_for(l, std::chrono::seconds(60), [&] { return disk.writing; }));
+    }
+    std::promise<void> stopped;
+    std::thread stopper([&] {
+        file.stop();
+        stopped.set_value();
+    });
+    const bool returned = stopped.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    const std::vector<std::string> duringTheWrite = disk.seen();
+    {
+        std::lock_guard<std::mutex> l(disk.m);
+        disk.letGo = true;
+    }
+    disk.cv.notify_all();
+    worker.join();
+    stopper.join();
+    EXPECT_TRUE(returned) << "the stop waited for the write";
+    EXPECT_EQ(duringTheWrite, (std::vector<std::string>{"create", "write"})) << "removed under a running write";
+    // The write returned into a stopped task: its file goes, and it is
+    // never kept nor made again.
+    EXPECT_FALSE(wrote);
+    EXPECT_FALSE(file.keep());
+    EXPECT_FALSE(file.create());
+    EXPECT_EQ(disk.seen(), (std::vector<std::string>{"create", "write", "discard"}));
+
+    // With no write under way the stop removes the file itself.
+    HeldDisk idle;
+    platform::TaskFile other(idle);
+    ASSERT_TRUE(other.create());
+    other.stop();
+    other.stop();
+    EXPECT_FALSE(other.write("x", 1));
+    EXPECT_EQ(idle.seen(), (std::vector<std::string>{"create", "discard"}));
 }

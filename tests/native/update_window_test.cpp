@@ -256,47 +256,63 @@ TEST_F(UpdateTest, NothingBrokenIsEverOpened) {
     }
 }
 
-TEST_F(UpdateTest, OnlyAPackageTheMakerSignedIsKeptAndOpened) {
-    const std::string signatureText =
-        "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==\n";
+TEST_F(UpdateTest, OnlyAPackageTheMakerVouchesForAsTheAnnouncedVersionIsKept) {
+    // The fake key signs the counting bytes 0..63 over exactly the
+    // statement's first four lines; each case but "another key" is signed
+    // so, and fails (when it does) for its one fault alone.
+    const std::string signature =
+        "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==";
     platform::Sha256 digest;
     digest.fill(0x5A);
-    platform::Sha256 otherPackage = digest;
-    otherPackage[31] ^= 1;
+    std::string hash;
+    for (int i = 0; i < 32; ++i) hash += "5a";
+    const std::string otherHash = hash.substr(0, 62) + "5b";
+    auto lines = [](const std::string& version, const std::string& sha, const std::string& expires) {
+        return "korvan-update 1\nversion " + version + "\nsha256 " + sha + "\nexpires " + expires + "\n";
+    };
     struct Case {
         const char* name;
-        std::string served;        // the .sig's text; "" = the fetch failed
-        platform::Sha256 digest;   // of the bytes that arrived
-        bool otherKey;             // the built-in key is not the one that signed
-        bool kept;
+        std::string announced;   // 编辑框4 when the download starts
+        std::string signedLines;
+        platform::Date today;
+        bool otherKey, kept;
+        std::string served;      // "": the signed lines and the signature line
     };
+    const std::string good = lines("1.2", hash, "2027-06-30");
     const Case cases[] = {
-        {"signed", signatureText, digest, false, true},
-        {"no signature", "", digest, false, false},
-        {"truncated signature", signatureText.substr(0, 50), digest, false, false},
-        {"signature of another package", signatureText, otherPackage, false, false},
-        {"signed with another key", signatureText, digest, true, false},
+        {"vouched, its last day", "1.2", good, {2027, 6, 30}, false, true, ""},
+        {"the announced text's trailing break and blanks do not count", "1.2\r\n \t", good, {2027, 1, 1}, false, true, ""},
+        {"no statement", "1.2", good, {2027, 1, 1}, false, false, "-"},
+        {"an older release's statement", "1.2", lines("1.1", hash, "2027-06-30"), {2027, 1, 1}, false, false, ""},
+        {"expired", "1.2", good, {2027, 7, 1}, false, false, ""},
+        {"another package", "1.2", lines("1.2", otherHash, "2027-06-30"), {2027, 1, 1}, false, false, ""},
+        {"another key", "1.2", good, {2027, 1, 1}, true, false, ""},
+        {"no version announced", "", good, {2027, 1, 1}, false, false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UpdateDoubles fresh;
-        fresh.signatures.digest = digest;
-        for (int i = 0; i < 64; ++i) fresh.signatures.signature[i] = static_cast<std::uint8_t>(c.otherKey ? 63 - i : i);
+        fresh.signatures.message = c.otherKey ? "another message" : c.signedLines;
+        for (int i = 0; i < 64; ++i) fresh.signatures.signature[i] = static_cast<std::uint8_t>(i);
+        fresh.calendar.today = c.today;
         update::DownloadRecord rec;
         std::vector<std::string> asked;
         int cleaned = 0;
         update::UpdateWindow uw(fresh.services, rec,
                                 {[&](std::string_view url) {
                                      asked.emplace_back(url);
-                                     return c.served;
+                                     return std::string();
                                  },
                                  [&] { ++cleaned; }});
-        uw.open(nullptr);
+        ui::Form* m = fresh.t.windows.create(layouts::mainWindow());
+        m->setText("编辑框4", c.announced);
+        uw.open(m);
         ui::MemoryForm& w = *fresh.t.windows.find("update");
         fresh.downloader.notify(platform::kStatusSize, 4096);
         fresh.sizes.sizes[kSave] = 4096;
-        fresh.downloader.finish(4096, c.digest, c.served);
-        // The signature travels with the package: one task, so one and the
+        const std::string served = c.served == "-" ? "" : c.signedLines + "signature " + signature + "\n";
+        fresh.downloader.finish(4096, digest, served);
+        // The statement travels with the package: one task, so one and the
         // same connection settings and limits for both; never the shared GET.
         ASSERT_EQ(fresh.downloader.started.size(), 1u);
         const platform::DownloadTask& task = fresh.downloader.started[0];
@@ -318,6 +334,25 @@ TEST_F(UpdateTest, OnlyAPackageTheMakerSignedIsKeptAndOpened) {
             EXPECT_EQ(cleaned, 0);
         }
     }
+}
+
+TEST_F(UpdateTest, TheVersionIsTheOneAnnouncedWhenTheDownloadStarted) {
+    // A version page fetched again while the package downloads (编辑框4
+    // rewritten) changes nothing about which statement the package needs.
+    main->setText("编辑框4", "1.2");
+    openWindow();
+    main->setText("编辑框4", "1.3");
+    auto lines = [](const char* version) {
+        return "korvan-update 1\nversion " + std::string(version) + "\nsha256 " + std::string(64, 'e') +
+               "\nexpires 2027-06-30\n";
+    };
+    platform::Sha256 digest;
+    digest.fill(0xEE);
+    const platform::DownloadTask& t = task();
+    d.signatures.message = lines("1.3");
+    EXPECT_FALSE(t.verify(digest, lines("1.3") + "signature " + std::string(86, 'A') + "==\n"));
+    d.signatures.message = lines("1.2");
+    EXPECT_TRUE(t.verify(digest, lines("1.2") + "signature " + std::string(86, 'A') + "==\n"));
 }
 
 TEST_F(UpdateTest, RefusedStartOrNoDesktopIsAFailureAtOnce) {

@@ -28,7 +28,7 @@ struct DownloaderTest : ::testing::Test {
         dir = served::scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         target = dir + "tarnel.zip";
         DeleteFileW(win32::widen(target).c_str());
-        DeleteFileW(win32::widen(target + ".part").c_str());
+        for (const std::string& part : served::partFiles(dir)) DeleteFileW(win32::widen(dir + part).c_str());
     }
 
     platform::DownloadTask task(const std::string& path) {
@@ -65,8 +65,13 @@ struct DownloaderTest : ::testing::Test {
 }  // namespace
 
 TEST_F(DownloaderTest, WholePackageArrivesByteForByteWithItsCounters) {
+    // What a killed earlier run left goes; a file of another name stays.
+    for (const char* name : {"tarnel.zip.4242-7.part", "tarnel.zip.notes.part"})
+        std::ofstream(win32::widen(dir + name).c_str()) << "left";
     const std::int64_t size = 5 * 1048576;
     auto [taskSum, allSum] = runToEnd(task("/whole/5242880/e/down/tarnel.zip"));
+    EXPECT_EQ(served::partFiles(dir), std::vector<std::string>{"tarnel.zip.notes.part"});
+    DeleteFileW(win32::widen(dir + "tarnel.zip.notes.part").c_str());
     ASSERT_EQ(notices.size(), 2u);
     EXPECT_EQ(notices[0].kind, platform::kStatusSize);
     EXPECT_EQ(notices[0].value, size);
@@ -79,7 +84,7 @@ TEST_F(DownloaderTest, WholePackageArrivesByteForByteWithItsCounters) {
     const std::string bytes = served::readFile(target);
     EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), size);
     EXPECT_TRUE(served::matchesPattern(bytes));
-    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_TRUE(served::partFiles(dir).empty());
 
     EXPECT_EQ(downloader.downloadedBytes(), size);   // kept after the end
     EXPECT_EQ(taskSum, size);
@@ -115,7 +120,7 @@ TEST_F(DownloaderTest, BrokenTransfersLeaveNothingAndKeepAnOlderFile) {
         ASSERT_FALSE(notices.empty());
         EXPECT_FALSE(notices.back().ok);
         EXPECT_EQ(served::readFile(target), "older package");
-        EXPECT_FALSE(served::exists(target + ".part"));
+        EXPECT_TRUE(served::partFiles(dir).empty());
     }
     // An error page is never mistaken for the package's size.
     notices.clear();
@@ -147,9 +152,9 @@ TEST_F(DownloaderTest, RefusesWhatItCannotDo) {
 TEST_F(DownloaderTest, StopMidwayRemovesThePartialFileAndSilencesTheTask) {
     ASSERT_TRUE(downloader.start(task("/trickle/1048576/4096/50/e/down/tarnel.zip")));
     ASSERT_TRUE(served::pumpUntil([&] { return downloader.downloadedBytes() > 0; }));
-    EXPECT_TRUE(served::exists(target + ".part"));
+    EXPECT_EQ(served::partFiles(dir).size(), 1u);
     downloader.stop();
-    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_TRUE(served::partFiles(dir).empty());
     EXPECT_FALSE(served::exists(target));
     // Whatever was still queued is not delivered.
     served::pumpUntil([] { return false; }, 300);
@@ -164,8 +169,9 @@ TEST_F(DownloaderTest, StopMidwayRemovesThePartialFileAndSilencesTheTask) {
 
 TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
     // The old worker is held in its check (no stop wait) while the next
-    // task writes the same file names, and let go once that task has
-    // written: it must not remove or replace anything of the new task's.
+    // task writes to the same final name, and let go once that task has
+    // written: it must not remove or replace anything of the new task's,
+    // whose temporary file has a name of its own.
     // A downloader of its own, so the test can wait for the old worker.
     win32::UniqueHandle inCheck(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -183,12 +189,17 @@ TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
     };
     ASSERT_TRUE(own->start(held));
     ASSERT_TRUE(served::pumpUntil([&] { return WaitForSingleObject(inCheck.get(), 0) == WAIT_OBJECT_0; }));
+    const std::vector<std::string> oldPart = served::partFiles(dir);
+    ASSERT_EQ(oldPart.size(), 1u);
     own->stop();
     own->stop();   // a second stop is harmless
-    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_TRUE(served::partFiles(dir).empty());
     notices.clear();
     ASSERT_TRUE(own->start(task("/trickle/400000/40000/50/e/down/tarnel.zip")));
     ASSERT_TRUE(served::pumpUntil([&] { return own->downloadedBytes() > 0; }, 15000));
+    const std::vector<std::string> newPart = served::partFiles(dir);
+    ASSERT_EQ(newPart.size(), 1u);
+    EXPECT_NE(newPart, oldPart);
     SetEvent(go.get());
     ASSERT_TRUE(served::pumpUntil([&] { return ended(); }));
     EXPECT_TRUE(notices.back().ok);
@@ -198,7 +209,7 @@ TEST_F(DownloaderTest, StopTwiceThenStartWhileTheOldWorkerStillRunsIsSafe) {
     const std::string bytes = served::readFile(target);
     EXPECT_EQ(bytes.size(), 400000u);
     EXPECT_TRUE(served::matchesPattern(bytes));
-    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_TRUE(served::partFiles(dir).empty());
 }
 
 TEST_F(DownloaderTest, TheComponentGoesOnlyAfterAStoppedWorkerHasEnded) {
@@ -218,14 +229,14 @@ TEST_F(DownloaderTest, TheComponentGoesOnlyAfterAStoppedWorkerHasEnded) {
     EXPECT_GT(alive.use_count(), 1) << "the stopped worker still holds its task";
     own.reset();
     EXPECT_EQ(alive.use_count(), 1) << "a worker outlived the component";
-    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_TRUE(served::partFiles(dir).empty());
 }
 
 TEST_F(DownloaderTest, ThePartFileCannotBeSwappedWhileItIsChecked) {
     // From the check's own callback, with the transfer whole: the file
     // cannot be written, renamed away, replaced or removed, and the file
     // kept is the one whose bytes were checked.
-    const std::string part = target + ".part", decoy = dir + "decoy.zip";
+    const std::string decoy = dir + "decoy.zip";
     {
         std::ofstream out(win32::widen(decoy).c_str(), std::ios::binary);
         out << "not the package";
@@ -233,7 +244,9 @@ TEST_F(DownloaderTest, ThePartFileCannotBeSwappedWhileItIsChecked) {
     bool wrote = true, renamed = true, replaced = true, removed = true;
     platform::DownloadTask t = task("/whole/70000/e/down/tarnel.zip");
     t.verify = [&](const platform::Sha256&, std::string_view) {
-        const std::wstring p = win32::widen(part);
+        const std::vector<std::string> parts = served::partFiles(dir);
+        if (parts.size() != 1) return false;
+        const std::wstring p = win32::widen(dir + parts[0]);
         win32::UniqueHandle w(CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
         wrote = static_cast<bool>(w);
@@ -253,7 +266,7 @@ TEST_F(DownloaderTest, ThePartFileCannotBeSwappedWhileItIsChecked) {
     EXPECT_EQ(bytes.size(), 70000u);
     EXPECT_TRUE(served::matchesPattern(bytes));
     EXPECT_EQ(served::readFile(decoy), "not the package");
-    EXPECT_FALSE(served::exists(part));
+    EXPECT_TRUE(served::partFiles(dir).empty());
 }
 
 TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
@@ -274,7 +287,7 @@ TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
     ASSERT_FALSE(notices.empty());
     EXPECT_FALSE(notices.back().ok);
     EXPECT_EQ(served::readFile(target), "older package");
-    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_TRUE(served::partFiles(dir).empty());
     // The first 70000 bytes of the pattern, hashed with python's hashlib.
     const platform::Sha256 expected = {0x76, 0x01, 0xaa, 0xf4, 0x69, 0x0e, 0x17, 0x9d, 0x19, 0xc0, 0xdc,
                                        0x8e, 0xc6, 0xba, 0x80, 0xe6, 0x3a, 0xf9, 0x6d, 0x3e, 0x59, 0x84,
@@ -290,7 +303,7 @@ TEST_F(DownloaderTest, TheTasksCheckDecidesBeforeTheRename) {
     ASSERT_FALSE(notices.empty());
     EXPECT_FALSE(notices.back().ok);
     EXPECT_EQ(served::readFile(target), "older package");
-    EXPECT_FALSE(served::exists(target + ".part"));
+    EXPECT_TRUE(served::partFiles(dir).empty());
 
     answer = true;
     notices.clear();

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/wide.h"
 
@@ -63,6 +64,18 @@ inline std::string readFile(const std::string& path) {
 
 inline bool exists(const std::string& path) {
     return GetFileAttributesW(win32::widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The download's temporary files ("*.part") in `dir` (ending in "\").
+inline std::vector<std::string> partFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(win32::widen(dir + "*.part").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(win32::narrow(found.cFileName));
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
 }
 
 // A fresh empty folder under the temporary directory, with a trailing "\".

@@ -119,6 +119,38 @@ add_test(NAME package_refuses_a_test_key COMMAND bash -c [=[
     grep -q "KORVAN_UPDATE_KEY is set" <<<"$out"]=])
 set_tests_properties(package_refuses_a_test_key PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
 
+# The release key is not replaced by accident: on a scratch copy of the
+# scripts, scripts/package refuses before building anything outside a git
+# checkout, with the key changed since its commit, or without both READMEs;
+# scripts/keygen leaves an existing public key alone and writes no private
+# one.
+add_test(NAME release_scripts_keep_the_committed_key COMMAND bash -c [=[
+    set -u
+    work=$(mktemp -d) && keys=$(mktemp -d) && trap 'rm -rf "$work" "$keys"' EXIT
+    mkdir -p "$work/scripts" "$work/src/resources"
+    cp scripts/package scripts/keygen "$work/scripts/"
+    cp src/resources/update_key.pem "$work/src/resources/"
+    touch "$work/README.md" "$work/README.en.md" "$work/LICENSE"
+    refuses() {   # refuses TEXT: scripts/package fails saying TEXT, and built nothing
+      out=$(cd "$work" && scripts/package 2>&1) && { echo "packaged: $out"; exit 1; }
+      grep -q -- "$1" <<<"$out" || { echo "wanted '$1', got: $out"; exit 1; }
+      [ ! -e "$work/build" ] || { echo "built something: $out"; exit 1; }
+    }
+    refuses "is not a git checkout"
+    git -C "$work" init -q && git -C "$work" add -A &&
+      git -C "$work" -c user.name=t -c user.email=t@t commit -qm release || exit 1
+    echo "changed" >> "$work/src/resources/update_key.pem"
+    refuses "update_key.pem is not as last committed"
+    git -C "$work" checkout -q HEAD -- src/resources/update_key.pem
+    rm "$work/README.en.md"
+    refuses "README.en.md is missing"
+    before=$(sha256sum "$work/src/resources/update_key.pem")
+    (cd "$work" && scripts/keygen "$keys/private.pem") && { echo "keygen replaced the key"; exit 1; }
+    [ ! -e "$keys/private.pem" ] || { echo "a private key was written"; exit 1; }
+    [ "$(sha256sum "$work/src/resources/update_key.pem")" = "$before" ] || { echo "the public key changed"; exit 1; }
+    echo ok]=])
+set_tests_properties(release_scripts_keep_the_committed_key PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+
 # Shows the remote-safe apply's question for tests/e2e/confirm-screenshot.
 add_executable(confirm_show tests/e2e/confirm_show.cpp src/resources/korvan.rc)
 target_link_libraries(confirm_show PRIVATE korvan_core)

@@ -81,14 +81,14 @@ struct UpdateWindowTest : ::testing::Test {
     win32::Win32Windows windows;
     RecordingDialogs dialogs;
     RecordingShell shell;
-    win32::Win32SignatureCheck signatures{keys::kTestUpdateKey};   // outlives the downloader's workers
+    win32::Win32SignatureCheck signatures{keys::kTestUpdateKey};   // both outlive the downloader's workers
+    win32::Win32Clock clock;
     win32::Win32Downloader downloader;
     FolderDesktop desktop;
-    win32::Win32Clock clock;
     win32::Win32FileSizes sizes;
     win32::Win32Files files;
     RecordingProcess process;
-    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process, signatures};
+    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process, signatures, clock};
     update::DownloadRecord record;
     int cleanups = 0;
     std::string base = served::base();
@@ -100,6 +100,7 @@ struct UpdateWindowTest : ::testing::Test {
         desktop.dir = served::scratchFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         DeleteFileW(widen(desktop.dir + "tarnel.zip").c_str());
         main = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+        main->setText("编辑框4", "1.2");   // as the server announced it: the package server's statements say 1.2
         main->setVisible("", true);
         updater = std::make_unique<update::Updater>(services, record,
                                                     update::UpdateHooks{plainGet, [this] { ++cleanups; }});
@@ -120,14 +121,17 @@ struct UpdateWindowTest : ::testing::Test {
     std::string savePath() const { return desktop.dir + "tarnel.zip"; }
 
     // One whole update from `address` (a 300,000-byte package) in a window of
-    // its own, with `get` as the shared GET: either the package is kept and
-    // opened, or "更新失败!" with nothing kept and nothing opened.
+    // its own, with `get` as the shared GET, after the server announced
+    // version 1.2: either the package is kept and opened, or "更新失败!"
+    // with nothing kept and nothing opened.
     void expectUpdate(const std::string& address, std::function<std::string(std::string_view)> get, bool opens) {
         setBase(address);
         shell.opened.clear();
         cleanups = 0;
         update::UpdateWindow uw(services, record, update::UpdateHooks{std::move(get), [this] { ++cleanups; }});
-        uw.open(nullptr);
+        ui::Form* announcer = windows.create(layouts::mainWindow());
+        announcer->setText("编辑框4", "1.2");
+        uw.open(announcer);
         auto* w = static_cast<win32::Win32Form*>(uw.form());
         ASSERT_NE(w, nullptr);
         auto speed = [&] { return text(w->unitHwnd("标签速度")); };
@@ -144,7 +148,7 @@ struct UpdateWindowTest : ::testing::Test {
             EXPECT_EQ(cleanups, 0);
             EXPECT_FALSE(served::exists(savePath()));
         }
-        EXPECT_FALSE(served::exists(savePath() + ".part"));
+        EXPECT_TRUE(served::partFiles(desktop.dir).empty());
         DestroyWindow(w->hwnd());
         windows.pump();
     }
@@ -198,20 +202,25 @@ TEST_F(UpdateWindowTest, ResetMidBodyFailsAndLeavesNoFile) {
     updater->window().open(main);
     ASSERT_TRUE(served::pumpUntil([&] { return label("标签速度") == "更新失败!"; }));
     EXPECT_FALSE(served::exists(savePath()));
-    EXPECT_FALSE(served::exists(savePath() + ".part"));
+    EXPECT_TRUE(served::partFiles(desktop.dir).empty());
     EXPECT_FALSE(IsWindowEnabled(unit("按钮1")));
     EXPECT_EQ(label("按钮1"), "下载更新");
     EXPECT_TRUE(shell.opened.empty());
     EXPECT_EQ(cleanups, 0);
 }
 
-TEST_F(UpdateWindowTest, OnlyAPackageSignedWithTheMakersKeyOpens) {
-    // Each spoiled signature or package: "更新失败!", nothing on the desktop,
-    // nothing opened. Then the package as it is signed, by the server and
-    // by scripts/sign: kept and opened; and a signature the server gives
-    // only to the package's own route (its agent): it travels that route.
-    for (const char* spoil :
-         {"sig-none", "sig-other", "sig-truncated", "sig-otherkey", "sig-altered", "", "sig-script", "sig-sameagent"}) {
+TEST_F(UpdateWindowTest, OnlyAPackageTheMakerVouchesForAsTheAnnouncedVersionOpens) {
+    // Each spoiled statement or package: "更新失败!", nothing on the desktop,
+    // nothing opened; every one but "otherkey" is signed with the maker's
+    // key over its own lines, so its one fault refuses it: an older
+    // release's version, an expired date, another package's hash, CR LF
+    // line ends, two lines swapped, a line after the signature. Then the
+    // package with its statement as it is made, by the server and by
+    // scripts/sign: kept and opened; and a statement the server gives only
+    // to the package's own route (its agent): it travels that route.
+    for (const char* spoil : {"sig-none", "sig-other", "sig-truncated", "sig-otherkey", "sig-altered",
+                              "sig-otherversion", "sig-expired", "sig-cr", "sig-reordered", "sig-trailing", "",
+                              "sig-script", "sig-sameagent"}) {
         SCOPED_TRACE(spoil);
         const bool good = !*spoil || std::string(spoil) == "sig-script" || std::string(spoil) == "sig-sameagent";
         expectUpdate(base + (*spoil ? std::string("/") + spoil : std::string()) + "/whole/300000", plainGet, good);
@@ -436,14 +445,14 @@ TEST(UpdateChild, EndsTheProgram) {
     win32::Win32Files files;
     win32::Win32Process process;
     win32::Win32SignatureCheck signatures{keys::kTestUpdateKey};
-    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process, signatures};
+    update::UpdateServices services{windows, dialogs, shell, downloader, desktop, clock, sizes, files, process, signatures, clock};
     update::DownloadRecord record;
     update::UpdateWindow window(services, record, {});
     ui::Form* main = windows.create(layouts::mainWindow());
     window.open(main);
     auto* w = static_cast<win32::Win32Form*>(window.form());
-    const std::string part = desktop.dir + "tarnel.zip.part";
-    if (!served::pumpUntil([&] { return downloader.downloadedBytes() > 0 && served::exists(part); }, 30000))
+    if (!served::pumpUntil([&] { return downloader.downloadedBytes() > 0 && !served::partFiles(desktop.dir).empty(); },
+                           30000))
         ExitProcess(4);
     if (std::string(mode) == "cancel") SendMessageW(w->unitHwnd("按钮2"), BM_CLICK, 0, 0);
     else SendMessageW(w->hwnd(), WM_CLOSE, 0, 0);
@@ -468,7 +477,7 @@ TEST_F(UpdateWindowTest, CancelAndCloseEndTheProgramWithZeroAndNoPartialFile) {
         DWORD code = 99;
         GetExitCodeProcess(proc.get(), &code);
         EXPECT_EQ(code, 0u);
-        EXPECT_FALSE(served::exists(savePath() + ".part"));
+        EXPECT_TRUE(served::partFiles(desktop.dir).empty());
         EXPECT_FALSE(served::exists(savePath()));
     }
     _putenv("KORVAN_UPDATE_CHILD=");

@@ -17,6 +17,7 @@
 
 #include "common/config.h"
 #include "platform/pacing.h"
+#include "platform/task_file.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/update_win32.h"
 #include "platform/win32/wide.h"
@@ -130,29 +131,107 @@ private:
     std::thread thread_;   // last: started once everything above exists
 };
 
+// The task's temporary file "<final name>.<pid>-<n>.part": a name of its
+// own for every task of the process, so a task never waits for, or trips
+// over, the file of one stopped before it. Open from its creation until it
+// is renamed or removed through this same handle: write and delete access,
+// shared for reading only, so nobody else can write, replace, rename or
+// remove it meanwhile, and what the check hashed is what is kept.
+struct PartFile final : platform::TaskFile::Disk {
+    std::wstring finalPath, partPath;
+    UniqueHandle file;
+
+    static std::wstring absolute(const std::wstring& path) {
+        const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+        if (!n) return {};
+        std::wstring out(n, L'\0');
+        const DWORD got = GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
+        if (!got || got >= n) return {};
+        out.resize(got);
+        return out;
+    }
+
+    // Removes what tasks of killed runs left beside the final name: files
+    // named as ours are, and not held open by a live task (those cannot be
+    // removed: they are shared for reading only).
+    void sweep() const {
+        const std::size_t slash = finalPath.find_last_of(L"\\/");
+        const std::wstring folder = slash == std::wstring::npos ? std::wstring() : finalPath.substr(0, slash + 1);
+        const std::wstring stem = finalPath.substr(folder.size()) + L".";
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileExW((finalPath + L".*.part").c_str(), FindExInfoBasic, &found,
+                                       FindExSearchNameMatch, nullptr, 0);
+        if (find == INVALID_HANDLE_VALUE) return;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name.size() <= stem.size() + 5 || name.compare(0, stem.size(), stem) != 0 ||
+                name.compare(name.size() - 5, 5, L".part") != 0)
+                continue;
+            const std::wstring middle = name.substr(stem.size(), name.size() - stem.size() - 5);
+            if (middle.find_first_not_of(L"0123456789-") != std::wstring::npos) continue;
+            DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+
+    bool create() override {
+        sweep();
+        // CREATE_NEW: never a file somebody else put there.
+        file = UniqueHandle(CreateFileW(partPath.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file);
+    }
+    bool write(const char* data, std::size_t size) override {
+        DWORD put = 0;
+        return file && WriteFile(file.get(), data, static_cast<DWORD>(size), &put, nullptr) && put == size;
+    }
+    // Renames the open file to the final name through its handle (the
+    // final name absolute, an older file there replaced), then closes it.
+    bool keep() override {
+        if (!file) return false;
+        const std::wstring target = absolute(finalPath);
+        if (target.empty()) return false;
+        const std::size_t bytes = target.size() * sizeof(wchar_t);
+        std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(bytes);
+        std::memcpy(info->FileName, target.c_str(), bytes + sizeof(wchar_t));
+        if (!SetFileInformationByHandle(file.get(), FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+            return false;
+        return CloseHandle(file.release()) != 0;
+    }
+    // Removes the open file through its handle and closes it.
+    void discard() override {
+        if (!file) return;
+        FILE_DISPOSITION_INFO gone{};
+        gone.DeleteFile = TRUE;
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof gone);
+        file.reset();
+    }
+};
+
+// Every task of the process gets the next number for its file's name.
+std::atomic<unsigned> partCounter{0};
+
 }  // namespace
 
 struct Win32Downloader::Job {
     unsigned id = 0;
     HWND window = nullptr;
     platform::DownloadTask task;   // its callbacks are used on the UI thread only, but verify on the worker
-    std::wstring url, signatureUrl, finalPath, partPath, user, password;
+    std::wstring url, signatureUrl, user, password;
     std::atomic<bool> cancel{false};
     std::atomic<bool> finished{false};
     std::atomic<std::int64_t> downloaded{0};
     std::atomic<std::int64_t> sinceQuery{0};
     std::shared_ptr<std::atomic<std::int64_t>> all;
-    // The temporary file, open from its creation until it is renamed or
-    // removed through this same handle: write and delete access, shared
-    // for reading only, so nobody else can write, replace, rename or remove
-    // it meanwhile, and what the check hashed is what is kept. The handle
-    // and every use of the file happen under fileLock and only while the
-    // task is not cancelled; stop() cancels under it and removes the file
-    // through the handle. So once stop() has returned, this job's worker
-    // never creates, writes, renames or deletes anything again, and the
-    // next task's files are safe from it.
-    std::mutex fileLock;
-    UniqueHandle file;
+    // The file, and who may touch it when: stop() removes it at once unless
+    // a write runs, which then removes it when it returns; once stop() has
+    // returned this job's worker never creates or renames anything again.
+    PartFile disk;
+    platform::TaskFile part{disk};
     // The end notice, made on the UI thread when the task starts, so the
     // worker has nothing to allocate to report its end.
     std::unique_ptr<Posted> endNotice;
@@ -183,71 +262,11 @@ struct Win32Downloader::Job {
         }
     }
 
-    // Under fileLock, while not cancelled. A leftover .part is removed and
-    // the file made new (CREATE_NEW: never one somebody else put there).
-    bool createPart() {
-        std::lock_guard<std::mutex> g(fileLock);
-        if (cancel) return false;
-        DeleteFileW(partPath.c_str());
-        file = UniqueHandle(CreateFileW(partPath.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return static_cast<bool>(file);
-    }
-    bool writePart(const char* data, DWORD size) {
-        std::lock_guard<std::mutex> g(fileLock);
-        DWORD put = 0;
-        return !cancel && file && WriteFile(file.get(), data, size, &put, nullptr) && put == size;
-    }
-    // Renames the open file to the final name through its handle (the
-    // final name absolute, an older file there replaced), then closes it.
-    bool renamePart() {
-        std::lock_guard<std::mutex> g(fileLock);
-        if (cancel || !file) return false;
-        const std::wstring target = absolute(finalPath);
-        if (target.empty()) return false;
-        const std::size_t bytes = target.size() * sizeof(wchar_t);
-        std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
-        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-        info->ReplaceIfExists = TRUE;
-        info->RootDirectory = nullptr;
-        info->FileNameLength = static_cast<DWORD>(bytes);
-        std::memcpy(info->FileName, target.c_str(), bytes + sizeof(wchar_t));
-        if (!SetFileInformationByHandle(file.get(), FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
-            return false;
-        return CloseHandle(file.release()) != 0;
-    }
-    // Removes the open file through its handle and closes it. Under
-    // fileLock.
-    void discardPart() {
-        if (!file) return;
-        FILE_DISPOSITION_INFO gone{};
-        gone.DeleteFile = TRUE;
-        SetFileInformationByHandle(file.get(), FileDispositionInfo, &gone, sizeof gone);
-        file.reset();
-    }
-    // The worker's clean-up after a failure; after a stop there is nothing
-    // of ours left to remove.
-    void removePart() {
-        std::lock_guard<std::mutex> g(fileLock);
-        if (!cancel) discardPart();
-    }
-    // stop(): from now on nothing of this task is delivered and its worker
-    // leaves the files alone. Idempotent.
-    void cancelAndClean() {
-        std::lock_guard<std::mutex> g(fileLock);
-        if (cancel) return;
+    // stop(): from now on nothing of this task is delivered and its file
+    // goes (now, or when the write under way returns). Idempotent.
+    void stop() {
         cancel = true;
-        discardPart();
-    }
-
-    static std::wstring absolute(const std::wstring& path) {
-        const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-        if (!n) return {};
-        std::wstring out(n, L'\0');
-        const DWORD got = GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
-        if (!got || got >= n) return {};
-        out.resize(got);
-        return out;
+        part.stop();
     }
 
     // The transfer; returns the bytes written and whether the package is
@@ -388,7 +407,7 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
     }
     if (length >= 0) notify(platform::kStatusSize, length);
 
-    if (!createPart()) return false;
+    if (!part.create()) return false;
     // The hash runs beside the transfer only when the task checks it.
     std::unique_ptr<BackgroundHash> hash;
     if (task.verify) hash = std::make_unique<BackgroundHash>();
@@ -415,7 +434,7 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
                                                                                   readStart).count();
         block = platform::nextReadSize(block, got, readMs, least, most);
         // What is hashed is exactly what went through the file's handle.
-        if (!writePart(buffer.data(), got)) return false;
+        if (!part.write(buffer.data(), got)) return false;
         if (hash && !hash->add(buffer.data(), got)) return false;
         written += got;
         downloaded += got;
@@ -453,7 +472,7 @@ bool Win32Downloader::Job::transfer(std::int64_t& written) {
             return false;
         }
     }
-    return renamePart();
+    return part.keep();
 }
 
 void Win32Downloader::Job::run() noexcept {
@@ -468,7 +487,7 @@ void Win32Downloader::Job::run() noexcept {
         ok = false;
     }
     try {
-        if (!ok) removePart();
+        if (!ok) part.discard();
     } catch (...) {
     }
     if (endNotice && !cancel) {
@@ -571,8 +590,9 @@ bool Win32Downloader::start(const platform::DownloadTask& task) {
         job->task = task;
         job->url = url;
         job->signatureUrl = widen(task.signatureUrl);
-        job->finalPath = finalPath;
-        job->partPath = finalPath + L".part";
+        job->disk.finalPath = finalPath;
+        job->disk.partPath = finalPath + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                             std::to_wstring(++partCounter) + L".part";
         job->user = widen(task.user);
         job->password = widen(task.password);
         job->all = allBytes_;
@@ -595,8 +615,10 @@ std::int64_t Win32Downloader::takeAllBytes() { return allBytes_->exchange(0); }
 void Win32Downloader::stop() {
     std::shared_ptr<Job> job = job_;
     if (!job) return;
-    // Its partial file goes now, and its worker leaves the files alone.
-    job->cancelAndClean();
+    // Its partial file goes now (or, when a write of it is under way, as
+    // soon as that returns: no wait here on a disk), and nothing is renamed
+    // to the final name any more.
+    job->stop();
     // The worker sees the flag before its next block; one that waits for
     // data ends within the task's receive limit. Its handles are its own to
     // close: none is closed under a call that may still use it.

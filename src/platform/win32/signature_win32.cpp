@@ -1,4 +1,4 @@
-// The package signature check and the package hash over CNG (bcrypt): the
+// The maker's signature check and the package hash over CNG (bcrypt): the
 // system's own ECDSA and SHA-256, no cryptography of ours.
 #include <windows.h>
 #include <bcrypt.h>
@@ -37,7 +37,11 @@ struct Key {
 
 Win32SignatureCheck::Win32SignatureCheck(const std::array<std::uint8_t, 64>& publicKey) : key_(publicKey) {}
 
-bool Win32SignatureCheck::verify(const platform::Sha256& digest, const platform::P256Signature& signature) const {
+bool Win32SignatureCheck::verify(std::string_view message, const platform::P256Signature& signature) const {
+    platform::Sha256 digest{};
+    Sha256Hash hash;
+    if (!hash.add(message.data(), message.size()) || !hash.finish(digest)) return false;
+
     // BCRYPT_ECCKEY_BLOB followed by X and Y, as BCryptImportKeyPair takes
     // a public P-256 key.
     unsigned char blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];

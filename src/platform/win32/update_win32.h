@@ -76,7 +76,7 @@ private:
 class Win32SignatureCheck final : public platform::SignatureCheck {
 public:
     explicit Win32SignatureCheck(const std::array<std::uint8_t, 64>& publicKey);
-    bool verify(const platform::Sha256& digest, const platform::P256Signature& signature) const override;
+    bool verify(std::string_view message, const platform::P256Signature& signature) const override;
 
 private:
     std::array<std::uint8_t, 64> key_;
@@ -104,10 +104,11 @@ public:
     std::string desktopDirectory() override;
 };
 
-// GetTickCount64.
-class Win32Clock final : public platform::Clock {
+// GetTickCount64, and GetSystemTime's date.
+class Win32Clock final : public platform::Clock, public platform::Calendar {
 public:
     std::int64_t tickCount() override;
+    platform::Date todayUtc() override;
 };
 
 // GetFileAttributesExW; -1 for a missing file or a directory.
