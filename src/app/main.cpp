@@ -11,6 +11,7 @@
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/confirm_win32.h"
+#include "platform/win32/dns_win32.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/http_win32.h"
 #include "ftp/client.h"
@@ -66,6 +67,10 @@ int run() {
     services.session = &session;
     services.clock = &clock;
     services.placeQuestion = win32::placeOverForm;
+    // The DNS test's datagrams and its window's place.
+    win32::Win32Udp udp;
+    services.udp = &udp;
+    services.placeDns = win32::placeDnsWindow;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
     // Progress on the taskbar buttons of the update and the FTP window.
@@ -97,7 +102,7 @@ int run() {
         steps.updateMenu = [&](ui::Form& main) { updater.checkFromMenu(main); };
         app->steps().bindLoginPanel = [&ftpClient](ui::Form& main) { ftpClient.bindLoginPanel(main); };
         app->steps().loadSavedLogin = [&ftpClient](ui::Form& main) { ftpClient.loadSavedLogin(main); };
-        app->openMainWindow();
+        if (ui::Form* main = app->openMainWindow()) win32::separateMenuItem(*main, "DNS测速");
         code = windows.run();
     }
     return code;
