@@ -11,7 +11,7 @@ struct Known {
     std::string_view name, address;
 };
 
-constexpr Known kPresetNames[] = {{"Google", ""}, {"四川电信", ""}, {"四川联通", ""}, {"中国铁通", ""}};
+constexpr std::string_view kPresetNames[] = {"Google", "四川电信", "四川联通", "中国铁通"};
 
 constexpr Known kPublic[] = {
     {"114DNS", "114.114.114.114"},  {"114DNS", "114.114.115.115"}, {"阿里DNS", "223.5.5.5"},
@@ -74,7 +74,7 @@ std::vector<Server> adapterServers(std::string_view nameServer, std::string_view
 std::vector<Server> presetServers() {
     std::vector<Server> out;
     for (size_t i = 0; i < adapter::kPresets.size(); ++i) {
-        const std::string name(kPresetNames[i].name);
+        const std::string name(kPresetNames[i]);
         out.push_back({name, std::string(adapter::kPresets[i].preferred)});
         out.push_back({name, std::string(adapter::kPresets[i].alternate)});
     }
@@ -103,6 +103,16 @@ std::vector<Server> publicServers(const char* environment) {
         out.push_back({std::string(entry), std::string(address), static_cast<std::uint16_t>(port)});
     }
     return out;
+}
+
+std::vector<Server> testRows(const std::vector<Server>& adapterOwn, const char* environment) {
+    ServerList list;
+    if (!environment || !*environment) {
+        list.append(adapterOwn);
+        list.append(presetServers());
+    }
+    list.append(publicServers(environment));
+    return list.servers();
 }
 
 bool ServerList::listed(const Server& s) const {

@@ -39,6 +39,12 @@ std::vector<Server> presetServers();
 // left out).
 std::vector<Server> publicServers(const char* environment);
 
+// The rows at an opening: the adapter's own servers, the presets' and the
+// public table; with `environment` (KORVAN_DNS_SERVERS) given, its entries
+// alone, so that a test, a benchmark or a screenshot never leaves the
+// machine.
+std::vector<Server> testRows(const std::vector<Server>& adapterOwn, const char* environment);
+
 inline constexpr int kMaxAdded = 8;
 inline constexpr std::string_view kCustomName = "自定义";
 inline constexpr std::string_view kAddressInvalid = "地址无效";

@@ -50,24 +50,21 @@ App::App(Services& services)
 }
 
 std::vector<dns::Server> App::dnsServers(const ui::Form& main) {
-    std::vector<dns::Server> servers;
+    const char* given = std::getenv("KORVAN_DNS_SERVERS");
+    std::vector<dns::Server> own;
     const int k = adapter::selectedAdapter(main, state_->adapters);
-    if (k > 0) {
+    if (k > 0 && !(given && *given)) {
         const std::string key = std::string(adapter::kInterfacesKey) + state_->adapters.网卡实例表[k - 1];
         if (auto opened = services_.registry.open(platform::RegistryRoot::LocalMachine, key, platform::RegistryAccess::Read)) {
             auto text = [&](std::string_view name) {
                 auto v = services_.registry.query(*opened, name);
                 return v && platform::isStringType(v->type) ? v->data : std::string();
             };
-            servers = dns::adapterServers(text("NameServer"), text("DhcpNameServer"));
+            own = dns::adapterServers(text("NameServer"), text("DhcpNameServer"));
             services_.registry.close(*opened);
         }
     }
-    dns::ServerList list;
-    list.append(servers);
-    list.append(dns::presetServers());
-    list.append(dns::publicServers(std::getenv("KORVAN_DNS_SERVERS")));
-    return list.servers();
+    return dns::testRows(own, given);
 }
 
 App::~App() {

@@ -200,6 +200,9 @@ TEST(DnsServers, RowsFromAdapterPresetsTableAndUser) {
     EXPECT_EQ(names(dns::publicServers("127.0.0.1:5300, 127.0.0.2,bad,1.2.3.4:0,1.2.3.4:99999,1.2.3.4:x")),
               (V{"127.0.0.1:5300=127.0.0.1:5300", "127.0.0.2=127.0.0.2"}));
 
+    const auto rows = dns::testRows(dns::adapterServers("8.8.8.8,10.0.0.9", ""), nullptr);
+    EXPECT_EQ(rows.size(), 19u);
+    EXPECT_EQ(names(dns::testRows(dns::adapterServers("10.0.0.9", ""), "127.0.0.1:5300")), V{"127.0.0.1:5300=127.0.0.1:5300"});
     dns::ServerList list;
     list.append(dns::adapterServers("8.8.8.8,10.0.0.9", ""));
     list.append(presets);
