@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "ui/layout.h"
 
@@ -14,6 +15,9 @@ const ui::Layout& updateWindow();
 const ui::Layout& ftpWindow();
 // The question after an address change over a remote session.
 const ui::Layout& confirmWindow();
+// Every window's layout, for the checks that go over them all (names,
+// keyboard order, keys): a new window is added here.
+std::vector<const ui::Layout*> all();
 
 // Bitmap resource with the four 16x15 list images: up entry, directory,
 // file, and a spare.
