@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "ui/layout.h"
 
@@ -16,6 +17,9 @@ const ui::Layout& ftpWindow();
 const ui::Layout& confirmWindow();
 // The DNS test.
 const ui::Layout& dnsWindow();
+// Every window's layout, for the checks that go over them all (names,
+// keyboard order, keys): a new window is added here.
+std::vector<const ui::Layout*> all();
 
 // Bitmap resource with the four 16x15 list images: up entry, directory,
 // file, and a spare.

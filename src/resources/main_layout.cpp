@@ -128,7 +128,16 @@ constexpr Unit kUnits[] = {
     {"编辑框5", Kind::Edit, "", 112, 664, 80, 20},
 };
 
-constexpr Layout kMain{"main", kTitle, 910, 543, kUnits};
+// Names of the units no label stands right before.
+constexpr UnitName kNames[] = {
+    {"编辑框3", "本机外网IP地址"},
+    {"编辑框2", "DOS命令及执行结果"},
+    {"编辑框6", "要查询的域名"},
+    {"编辑框4", "最新版本号"},
+    {"编辑框5", "公告开关"},
+};
+
+constexpr Layout kMain{.name = "main", .title = kTitle, .width = 910, .height = 543, .units = kUnits, .names = kNames};
 
 }  // namespace
 
