@@ -21,8 +21,23 @@ constexpr Unit kDnsUnits[] = {
     {"状态_时钟", Kind::Timer, ""},
 };
 
+// Enter starts (or stops) the test, in the address field it adds; Esc
+// closes the window, which stops the test.
+constexpr EnterKey kDnsEnter[] = {{"添加_IP框", "添加_按钮"}};
+// The address field is named by its label.
+constexpr UnitName kDnsNames[] = {
+    {"结果_列表", "DNS测速结果"},
+    {"进度_进度条", "测速进度"},
+};
+
 // Client area 520 x 404; the outer size adds the frame and caption.
-constexpr Layout kDns{"dns", "DNS测速", 526, 430, kDnsUnits};
+constexpr Layout kDns{.name = "dns",
+                      .title = "DNS测速",
+                      .width = 526,
+                      .height = 430,
+                      .units = kDnsUnits,
+                      .keys = {.defaultButton = "测速_按钮", .escapeCloses = true, .enterKeys = kDnsEnter},
+                      .names = kDnsNames};
 
 }  // namespace
 

@@ -3,7 +3,7 @@
 namespace layouts {
 
 std::vector<const ui::Layout*> all() {
-    return {&mainWindow(), &splash(), &about(), &updateWindow(), &ftpWindow(), &confirmWindow()};
+    return {&mainWindow(), &splash(), &about(), &updateWindow(), &ftpWindow(), &confirmWindow(), &dnsWindow()};
 }
 
 }  // namespace layouts
