@@ -131,3 +131,11 @@ target_link_options(confirm_show PRIVATE -municode)
 set_target_properties(confirm_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 add_dependencies(confirm_show skin skin_data)
 target_include_directories(confirm_show PRIVATE ${KORVAN_SKIN_DIR})
+
+# Shows a finished DNS test for tests/e2e/dns-screenshot.
+add_executable(dns_show tests/e2e/dns_show.cpp src/resources/korvan.rc)
+target_link_libraries(dns_show PRIVATE korvan_core)
+target_link_options(dns_show PRIVATE -municode)
+set_target_properties(dns_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_dependencies(dns_show skin skin_data)
+target_include_directories(dns_show PRIVATE ${KORVAN_SKIN_DIR})

@@ -12,6 +12,10 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 
+#ifndef SIO_UDP_CONNRESET
+#define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
+#endif
+
 namespace win32 {
 
 namespace {
