@@ -19,8 +19,8 @@
 int wmain() {
     using clock = std::chrono::steady_clock;
     win32::Win32Windows windows;
+    win32::Win32Udp udp;   // outlives the workers
     win32::Win32Tasks tasks;
-    win32::Win32Udp udp;
     dns::DnsServices services;
     services.udp = &udp;
     services.tasks = &tasks;

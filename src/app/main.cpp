@@ -50,6 +50,8 @@ int run() {
     win32::Win32Devices devices;
     services.elevation = &elevation;
     services.devices = &devices;
+    win32::Win32Udp udp;
+    services.udp = &udp;
     // Before the application: its workers are waited for, and what they
     // posted is dropped, only after the application has gone.
     win32::Win32Tasks tasks;
@@ -67,9 +69,8 @@ int run() {
     services.session = &session;
     services.clock = &clock;
     services.placeQuestion = win32::placeOverForm;
-    // The DNS test's datagrams and its window's place.
-    win32::Win32Udp udp;
-    services.udp = &udp;
+    // The DNS test's window's place (its datagrams are declared before the
+    // workers, so a worker still winding down never outlives them).
     services.placeDns = win32::placeDnsWindow;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;

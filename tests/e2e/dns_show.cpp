@@ -54,8 +54,8 @@ int wmain(int argc, wchar_t** argv) {
     skin.adjustHsv(130, 0, 0);
 
     win32::Win32Windows windows;
+    win32::Win32Udp udp;   // outlives the workers
     win32::Win32Tasks tasks;
-    win32::Win32Udp udp;
     auto* main = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
     main->setVisible("", true);
     pumpFor(windows, 500);

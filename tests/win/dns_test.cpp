@@ -85,8 +85,8 @@ TEST(DnsTestWindow, OpensFromTheMenuSortsTheFixturesAndFillsTheMainWindow) {
     win32::Win32HttpGet httpGet;
     win32::Win32HttpTransport httpTransport;
     shell::Services services{windows, runner, dialogs, system, files, shellOpen, registry, httpGet, httpTransport};
+    win32::Win32Udp udp;   // outlives the workers
     win32::Win32Tasks tasks;
-    win32::Win32Udp udp;
     services.tasks = &tasks;
     services.udp = &udp;
     services.placeDns = win32::placeDnsWindow;
