@@ -72,10 +72,6 @@ DnsWindow::DnsWindow(ui::Form& form, std::vector<Server> servers, DnsServices se
         else start();
     });
     form_.on(kAddButton, Event::Click, [this](EventArgs&) { add(); });
-    form_.on(kAddField, Event::Enter, [this](EventArgs& e) {
-        e.accept = false;
-        add();
-    });
     form_.on(kPreferredButton, Event::Click, [this](EventArgs&) { fillField(false); });
     form_.on(kAlternateButton, Event::Click, [this](EventArgs&) { fillField(true); });
     form_.on(kCopyButton, Event::Click, [this](EventArgs&) { copy(); });
