@@ -284,6 +284,12 @@ void choosePreset(ui::Form& main, const DnsPreset& preset) {
     for (const DnsPreset& p : kPresets) main.setChecked(p.option, p.option == preset.option);
 }
 
+void fillDnsField(ui::Form& main, bool alternate, std::string_view address) {
+    main.setText(kFields[alternate ? 4 : 3], address);
+    main.setEnabled(kFields[3], false);
+    main.setEnabled(kFields[4], false);
+}
+
 void ApplyState::whenDone(std::function<void()> then) {
     if (running) afterwards.push_back(std::move(then));
     else then();

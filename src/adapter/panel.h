@@ -154,6 +154,12 @@ void applySettings(ui::Form& main, const AdapterLists& lists, const PanelService
 // Click on a preset radio: fills and locks the two DNS fields.
 void choosePreset(ui::Form& main, const DnsPreset& preset);
 
+// Puts one DNS server into IP编辑框4 (preferred) or IP编辑框5 (alternate)
+// from outside the panel (the DNS test) and locks both DNS fields as a
+// preset leaves them; the preset options stay as they are and nothing is
+// written.
+void fillDnsField(ui::Form& main, bool alternate, std::string_view address);
+
 // Binds the panel's handlers: 修改_按钮, 刷新_按钮, the presets and the
 // selection of 网卡信息_组合框, and holds a close of the main window while an
 // apply runs (the close goes on once the apply has ended, or, for an

@@ -11,6 +11,7 @@
 #include "platform/win32/browser_win32.h"
 #include "platform/win32/clipboard_win32.h"
 #include "platform/win32/confirm_win32.h"
+#include "platform/win32/dns_win32.h"
 #include "platform/win32/dll_search.h"
 #include "platform/win32/http_win32.h"
 #include "ftp/client.h"
@@ -49,6 +50,8 @@ int run() {
     win32::Win32Devices devices;
     services.elevation = &elevation;
     services.devices = &devices;
+    win32::Win32Udp udp;
+    services.udp = &udp;
     // Before the application: its workers are waited for, and what they
     // posted is dropped, only after the application has gone.
     win32::Win32Tasks tasks;
@@ -67,6 +70,9 @@ int run() {
     services.session = &session;
     services.clock = &clock;
     services.placeQuestion = win32::placeOverForm;
+    // The DNS test's window's place (its datagrams are declared before the
+    // workers, so a worker still winding down never outlives them).
+    services.placeDns = win32::placeDnsWindow;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
     // Progress on the taskbar buttons of the update and the FTP window.
@@ -98,7 +104,7 @@ int run() {
         steps.updateMenu = [&](ui::Form& main) { updater.checkFromMenu(main); };
         app->steps().bindLoginPanel = [&ftpClient](ui::Form& main) { ftpClient.bindLoginPanel(main); };
         app->steps().loadSavedLogin = [&ftpClient](ui::Form& main) { ftpClient.loadSavedLogin(main); };
-        app->openMainWindow();
+        if (ui::Form* main = app->openMainWindow()) win32::separateMenuItem(*main, "DNS测速");
         code = windows.run();
     }
     return code;

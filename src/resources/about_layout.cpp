@@ -40,7 +40,8 @@ constexpr Unit kAboutUnits[] = {
      kDefaultColour, {}, "http://www.korvan.example"},
 };
 
-constexpr Layout kAbout{"about", "关于软件", 387, 299, kAboutUnits};
+constexpr Layout kAbout{
+    .name = "about", .title = "关于软件", .width = 387, .height = 299, .units = kAboutUnits, .keys = {.escapeCloses = true}};
 
 constexpr Unit kSplashUnits[] = {
     {"图片框1", Kind::Picture, "", 0, 0, 800, 600, "", 0, kDefaultColour, kDefaultColour, {}, "SPLASH"},

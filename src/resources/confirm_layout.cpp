@@ -17,7 +17,14 @@ constexpr Unit kConfirmUnits[] = {
     {"倒计时_时钟", Kind::Timer, ""},
 };
 
-constexpr Layout kConfirm{"confirm", "确认网络设置", 424, 176, kConfirmUnits};
+// Enter keeps, Esc undoes at once (as the system's own question after a
+// display change reverts on Esc).
+constexpr Layout kConfirm{.name = "confirm",
+                          .title = "确认网络设置",
+                          .width = 424,
+                          .height = 176,
+                          .units = kConfirmUnits,
+                          .keys = {.defaultButton = "保留_按钮", .cancelButton = "还原_按钮"}};
 
 }  // namespace
 

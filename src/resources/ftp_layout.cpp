@@ -32,7 +32,15 @@ constexpr Unit kFtpUnits[] = {
      kListImages},
 };
 
-constexpr Layout kFtp{"ftp", "迷你FTP工具", 457, 485, kFtpUnits};
+constexpr UnitName kFtpNames[] = {
+    {"驱动器框1", "本地驱动器"},
+    {"本地目录编辑框", "本地目录"},
+    {"本地文件框", "本地文件列表"},
+    {"远程目录编辑框", "服务器目录"},
+    {"远程文件框", "服务器文件列表"},
+};
+
+constexpr Layout kFtp{.name = "ftp", .title = "迷你FTP工具", .width = 457, .height = 485, .units = kFtpUnits, .names = kFtpNames};
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 #include "ui/layout.h"
 
@@ -14,6 +15,11 @@ const ui::Layout& updateWindow();
 const ui::Layout& ftpWindow();
 // The question after an address change over a remote session.
 const ui::Layout& confirmWindow();
+// The DNS test.
+const ui::Layout& dnsWindow();
+// Every window's layout, for the checks that go over them all (names,
+// keyboard order, keys): a new window is added here.
+std::vector<const ui::Layout*> all();
 
 // Bitmap resource with the four 16x15 list images: up entry, directory,
 // file, and a spare.
@@ -28,5 +34,6 @@ inline constexpr std::string_view kHostHint = "请不要输入http://";
 inline constexpr std::string_view kMenuEffect = "特效菜单项";
 inline constexpr std::string_view kMenuUpdate = "检测更新菜单项";
 inline constexpr std::string_view kMenuAbout = "关于软件菜单项";
+inline constexpr std::string_view kMenuDns = "DNS测速菜单项";
 
 }  // namespace layouts

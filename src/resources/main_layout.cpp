@@ -37,6 +37,7 @@ constexpr Unit kUnits[] = {
     {kMenuEffect, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "开启特效", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+A"},
     {kMenuUpdate, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "检测更新", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+S"},
     {kMenuAbout, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "关于软件", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+H"},
+    {kMenuDns, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "DNS测速", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+D"},
 
     // Command tools and the FTP login.
     {"分组框1", Kind::GroupBox, "", 8, 5, 304, 172},
@@ -127,7 +128,16 @@ constexpr Unit kUnits[] = {
     {"编辑框5", Kind::Edit, "", 112, 664, 80, 20},
 };
 
-constexpr Layout kMain{"main", kTitle, 910, 543, kUnits};
+// Names of the units no label stands right before.
+constexpr UnitName kNames[] = {
+    {"编辑框3", "本机外网IP地址"},
+    {"编辑框2", "DOS命令及执行结果"},
+    {"编辑框6", "要查询的域名"},
+    {"编辑框4", "最新版本号"},
+    {"编辑框5", "公告开关"},
+};
+
+constexpr Layout kMain{.name = "main", .title = kTitle, .width = 910, .height = 543, .units = kUnits, .names = kNames};
 
 }  // namespace
 

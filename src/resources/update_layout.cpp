@@ -23,7 +23,10 @@ constexpr Unit kUpdateUnits[] = {
     {"时钟", Kind::Timer, ""},
 };
 
-constexpr Layout kUpdate{"update", "自动更新", 285, 176, kUpdateUnits};
+constexpr UnitName kUpdateNames[] = {{"进度条1", "下载进度"}};
+
+constexpr Layout kUpdate{
+    .name = "update", .title = "自动更新", .width = 285, .height = 176, .units = kUpdateUnits, .names = kUpdateNames};
 
 }  // namespace
 

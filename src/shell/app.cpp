@@ -2,10 +2,14 @@
 
 #include "common/config.h"
 #include "adapter/panel.h"
+#include "adapter/settings.h"
+#include "dns/servers.h"
 #include "resources/layouts.h"
 #include "tools/console_runner.h"
 #include "tools/launchers.h"
 #include "tools/whois.h"
+
+#include <cstdlib>
 
 namespace shell {
 
@@ -33,9 +37,40 @@ App::App(Services& services)
     steps_.refreshAdapters = [this](ui::Form& main) {
         adapter::刷新网卡列表(main, state_->adapters, services_.registry);
     };
+    dns::DnsServices dnsServices;
+    dnsServices.udp = services_.udp;
+    dnsServices.tasks = services_.tasks;
+    dnsServices.clipboard = services_.clipboard;
+    dnsServices.applyRunning = [this] { return state_ && state_->apply.running; };
+    dnsServices.fill = [this](bool alternate, std::string_view address) {
+        if (main_) adapter::fillDnsField(*main_, alternate, address);
+    };
+    dnsServices.ownerShown = [this] { return main_ && main_->visible(""); };
+    dns_ = std::make_unique<dns::DnsTest>(services_.windows, std::move(dnsServices), services_.placeDns);
 }
 
-App::~App() { state_.reset(); }
+std::vector<dns::Server> App::dnsServers(const ui::Form& main) {
+    const char* given = std::getenv("KORVAN_DNS_SERVERS");
+    std::vector<dns::Server> own;
+    const int k = adapter::selectedAdapter(main, state_->adapters);
+    if (k > 0 && !(given && *given)) {
+        const std::string key = std::string(adapter::kInterfacesKey) + state_->adapters.网卡实例表[k - 1];
+        if (auto opened = services_.registry.open(platform::RegistryRoot::LocalMachine, key, platform::RegistryAccess::Read)) {
+            auto text = [&](std::string_view name) {
+                auto v = services_.registry.query(*opened, name);
+                return v && platform::isStringType(v->type) ? v->data : std::string();
+            };
+            own = dns::adapterServers(text("NameServer"), text("DhcpNameServer"));
+            services_.registry.close(*opened);
+        }
+    }
+    return dns::testRows(own, given);
+}
+
+App::~App() {
+    dns_.reset();
+    state_.reset();
+}
 
 ui::Form* App::openMainWindow() {
     main_ = services_.windows.create(layouts::mainWindow());
@@ -64,6 +99,9 @@ void App::bindMainHandlers(ui::Form& main) {
     main.on(layouts::kMenuAbout, Event::Click, [this](EventArgs&) { about_.open(); });
     main.on(layouts::kMenuEffect, Event::Click, [this](EventArgs&) {
         if (steps_.effectMenu && main_) steps_.effectMenu(*main_);
+    });
+    main.on(layouts::kMenuDns, Event::Click, [this](EventArgs&) {
+        if (main_) dns_->open(*main_, dnsServers(*main_));
     });
     main.on(layouts::kMenuUpdate, Event::Click, [this](EventArgs&) {
         if (steps_.updateMenu && main_) steps_.updateMenu(*main_);

@@ -9,6 +9,7 @@
 
 #include "adapter/panel.h"
 #include "adapter/settings.h"
+#include "dns/window.h"
 #include "http/http_class.h"
 #include "shell/about.h"
 #include "shell/services.h"
@@ -72,6 +73,11 @@ public:
 
     ui::Form* mainWindow() const { return main_; }
     AboutWindow& about() { return about_; }
+    dns::DnsTest& dnsTest() { return *dns_; }
+
+    // The DNS test's rows: the selected adapter's own servers, the presets'
+    // and the public table (KORVAN_DNS_SERVERS replaces it).
+    std::vector<dns::Server> dnsServers(const ui::Form& main);
 
 private:
     void bindMainHandlers(ui::Form& main);
@@ -81,6 +87,7 @@ private:
     StartupSteps steps_;
     AboutWindow about_;
     ui::Form* main_ = nullptr;
+    std::unique_ptr<dns::DnsTest> dns_;
 };
 
 // The longest computer name the tool shows.

@@ -18,6 +18,7 @@
 #include "platform/shell.h"
 #include "platform/system.h"
 #include "platform/tasks.h"
+#include "platform/udp.h"
 #include "ui/windows.h"
 
 namespace shell {
@@ -48,6 +49,10 @@ struct Services {
     platform::Session* session = nullptr;
     platform::Clock* clock = nullptr;
     std::function<void(ui::Form& question, ui::Form& owner)> placeQuestion = {};
+    // The DNS test's datagrams; without them the test reports no network.
+    // placeDns puts its window over the main window.
+    platform::Udp* udp = nullptr;
+    std::function<void(ui::Form& window, ui::Form& owner)> placeDns = {};
 };
 
 }  // namespace shell

@@ -87,6 +87,39 @@ struct Unit {
     std::string_view extra{};
 };
 
+// Enter while the focus is in `unit` (an edit box, an IP address field, a
+// list) presses `button` rather than the window's default button.
+struct EnterKey {
+    std::string_view unit;
+    std::string_view button;
+};
+
+// What Enter and Esc do in a window. Enter on a focused push button always
+// presses that button; elsewhere it presses the button of an EnterKey whose
+// unit holds the focus, else the default button (drawn as the default).
+// Esc presses the cancel button, or closes the window (its CanClose runs, as
+// for the close box) with escapeCloses; with neither, Esc does nothing.
+// A button that is hidden or disabled is not pressed.
+struct Keys {
+    std::string_view defaultButton{};
+    std::string_view cancelButton{};
+    bool escapeCloses = false;
+    std::span<const EnterKey> enterKeys{};
+};
+
+// The accessible name of a unit (what a screen reader says for it). Edit
+// boxes, IP address fields, drop lists, drive boxes, list views and progress
+// bars are named by the label that stands right before them in the table;
+// where no label fits, the layout names them here. Buttons, check boxes and
+// options are named by their captions.
+struct UnitName {
+    std::string_view unit;
+    std::string_view name;
+};
+
+// The keyboard order of a window is the order of its table: keep the table
+// in reading order (top to bottom, then left to right, a group box's units
+// together). The options of one container form one tab stop.
 struct Layout {
     std::string_view name;     // window identity, also the Win32 class suffix
     std::string_view title;    // caption of the window ("" = no caption bar)
@@ -94,9 +127,25 @@ struct Layout {
     std::span<const Unit> units;
     bool popup = false;        // no caption, no border (splash)
     bool resizable = false;
+    Keys keys{};
+    std::span<const UnitName> names{};
 };
 
 // Finds a unit of a layout by name; nullptr when absent.
 const Unit* findUnit(const Layout& layout, std::string_view name);
+
+// Whether a unit of this kind needs an accessible name of its own (it shows
+// no caption): edit boxes, IP address fields, lists and progress bars.
+bool needsName(Kind kind);
+
+// The accessible name of a unit that needs one: the layout's explicit name,
+// else the caption of the label right before it in the table, without a
+// trailing colon; "" when it has neither.
+std::string_view accessibleName(const Layout& layout, std::string_view unit);
+
+// The button Enter presses when `focused` (a unit name, "" for none) has the
+// focus: the focused push button itself, else an EnterKey's button, else the
+// default button; "" for none.
+std::string_view enterButton(const Layout& layout, std::string_view focused);
 
 }  // namespace ui

@@ -2,7 +2,9 @@
 
 #include <set>
 
+#include "adapter/settings.h"
 #include "fakes.h"
+#include "memory_registry.h"
 #include "resources/layouts.h"
 #include "shell/app.h"
 
@@ -125,6 +127,35 @@ TEST_F(AppTest, AboutOpensOnceModelessAndComesForwardOnTheSecondChoice) {
     about->close();
     main->click(layouts::kMenuAbout);
     EXPECT_EQ(t.windows.forms.size(), 4u);
+}
+
+TEST_F(AppTest, DnsTestTakesTheSelectedAdaptersServersOpensOnceAndGoesWithTheHiddenMainWindow) {
+    unsetenv("KORVAN_DNS_SERVERS");
+    const std::string entry = std::string(adapter::kClassKey) + "0000";
+    t.registry.put(entry + "\\Linkage", "UpperBind", platform::RegistryType::MultiString, std::string("Tcpip\0\0", 7));
+    t.registry.putText(entry + "\\Ndi\\Interfaces", "LowerRange", "ethernet");
+    t.registry.putText(entry, "DriverDesc", "A");
+    t.registry.putText(entry, "NetCfgInstanceId", "{A}");
+    const std::string key = std::string(adapter::kInterfacesKey) + "{A}";
+    t.registry.putText(key, "NameServer", ",");
+    t.registry.putText(key, "DhcpNameServer", "10.0.0.53 10.0.0.54");
+    auto* main = static_cast<ui::MemoryForm*>(app.openMainWindow());
+    main->click(layouts::kMenuDns);
+    ui::MemoryForm* dnsWindow = t.windows.find("dns");
+    ASSERT_NE(dnsWindow, nullptr);
+    EXPECT_TRUE(dnsWindow->visible(""));
+    ASSERT_EQ(dnsWindow->itemCount("结果_列表"), 2 + 8 + 10);
+    EXPECT_EQ(dnsWindow->itemText("结果_列表", 0, 0) + dnsWindow->itemText("结果_列表", 0, 1), "当前首选10.0.0.53");
+    EXPECT_EQ(dnsWindow->itemText("结果_列表", 1, 0) + dnsWindow->itemText("结果_列表", 1, 1), "当前备用10.0.0.54");
+    EXPECT_EQ(dnsWindow->itemText("结果_列表", 2, 0), "Google");
+    const size_t forms = t.windows.forms.size();
+    main->click(layouts::kMenuDns);
+    EXPECT_EQ(t.windows.forms.size(), forms);
+    EXPECT_EQ(dnsWindow->frontCount, 1);
+    // Hidden by the update: the window's next look closes it.
+    main->setVisible("", false);
+    dnsWindow->fire("状态_时钟", ui::Event::Tick, 1);
+    EXPECT_TRUE(dnsWindow->closed);
 }
 
 TEST(Layouts, NamesAreUniqueAndParentsExist) {

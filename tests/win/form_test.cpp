@@ -161,20 +161,20 @@ TEST_F(MainWindowTest, MenuShowsItsShortcutsAndAcceleratorsReachTheItems) {
     GetMenuStringW(bar, 0, buf, 128, MF_BYPOSITION);
     EXPECT_EQ(narrow(buf), "[设置]");
     HMENU sub = GetSubMenu(bar, 0);
-    ASSERT_EQ(GetMenuItemCount(sub), 3);
-    const char* expected[] = {"开启特效\tCtrl+A", "检测更新\tCtrl+S", "关于软件\tCtrl+H"};
-    for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(GetMenuItemCount(sub), 4);   // the program puts a separator before the fourth
+    const char* expected[] = {"开启特效\tCtrl+A", "检测更新\tCtrl+S", "关于软件\tCtrl+H", "DNS测速\tCtrl+D"};
+    for (int i = 0; i < 4; ++i) {
         GetMenuStringW(sub, i, buf, 128, MF_BYPOSITION);
         EXPECT_EQ(narrow(buf), expected[i]);
         EXPECT_FALSE(GetMenuState(sub, i, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED));
     }
 
-    // The accelerator table maps Ctrl+A, Ctrl+S, Ctrl+H to the three items.
+    // The accelerator table maps Ctrl+A, Ctrl+S, Ctrl+H, Ctrl+D to the four items.
     ACCEL acc[8];
     int n = CopyAcceleratorTableW(form->accelerators(), acc, 8);
-    ASSERT_EQ(n, 3);
+    ASSERT_EQ(n, 4);
     const std::pair<WORD, std::string_view> keys[] = {
-        {'A', layouts::kMenuEffect}, {'S', layouts::kMenuUpdate}, {'H', layouts::kMenuAbout}};
+        {'A', layouts::kMenuEffect}, {'S', layouts::kMenuUpdate}, {'H', layouts::kMenuAbout}, {'D', layouts::kMenuDns}};
     for (auto [key, item] : keys) {
         bool found = false;
         for (int i = 0; i < n; ++i)

@@ -33,6 +33,11 @@ function(korvan_win_test name)
         # Talks to the HTTP fixture: run inside the wrapper that starts it.
         add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-http-server
                  ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
+    elseif(name STREQUAL "win_dns_test")
+        # Fixture resolvers on the loopback, their modes in the test's order.
+        add_test(NAME ${name} COMMAND env "KORVAN_DNS_FIXTURE_MODES=fast silent refusing hijacking:100 wrong-id-first:200 slow:300"
+                 bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-dns-servers
+                 ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
     elseif(name MATCHES "^win_ftp")
         # The FTP client's tests run against a real FTP server started around them.
         add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-ftp-server
@@ -158,3 +163,11 @@ target_link_options(confirm_show PRIVATE -municode)
 set_target_properties(confirm_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 add_dependencies(confirm_show skin skin_data)
 target_include_directories(confirm_show PRIVATE ${KORVAN_SKIN_DIR})
+
+# Shows a finished DNS test for tests/e2e/dns-screenshot.
+add_executable(dns_show tests/e2e/dns_show.cpp src/resources/korvan.rc)
+target_link_libraries(dns_show PRIVATE korvan_core)
+target_link_options(dns_show PRIVATE -municode)
+set_target_properties(dns_show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_dependencies(dns_show skin skin_data)
+target_include_directories(dns_show PRIVATE ${KORVAN_SKIN_DIR})
