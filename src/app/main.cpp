@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "adapter/confirm_window.h"
 #include "app/apply_verb_main.h"
 #include "platform/win32/adapter_win32.h"
 #include "platform/win32/browser_win32.h"
@@ -65,7 +66,7 @@ int run() {
     win32::Win32Session session;
     services.session = &session;
     services.clock = &clock;
-    services.placeQuestion = win32::placeOverForm;
+    services.placeQuestion = [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); };
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
     // Progress on the taskbar buttons of the update and the FTP window.

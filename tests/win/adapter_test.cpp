@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "adapter/apply_verb.h"
+#include "adapter/confirm_window.h"
 #include "adapter/panel.h"
 #include "platform/win32/adapter_win32.h"
 #include "platform/win32/confirm_win32.h"
@@ -810,7 +811,7 @@ TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
     services.session = &session;
     services.windows = &windows;
     services.clock = &clock;
-    services.placeQuestion = win32::placeOverForm;
+    services.placeQuestion = [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); };
     auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
     adapter::AdapterLists own;
     adapter::bindAdapterPanel(*w, own, services);
