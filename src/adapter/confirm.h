@@ -56,7 +56,7 @@ bool changesAddress(const InterfaceSnapshot& snapshot, std::string_view ip, std:
                     std::string_view gateway);
 
 // ---------------------------------------------------------------------------
-// The verb's options after its seven fields.
+// The verb's options after its six values.
 
 inline constexpr std::string_view kConfirmOption = "--confirm-within";
 inline constexpr std::string_view kAnswerOption = "--answer";
