@@ -768,10 +768,11 @@ TEST_F(AdapterPanelWine, TheInstanceUndoesUnlessKeptInTimeByteForByte) {
     const std::string key = interfaceKey(kIdB);
     const char* names[] = {"IPAddress", "SubnetMask", "DefaultGateway", "NameServer"};
     // No gateway at all before: the undo deletes the one the apply wrote.
-    // DNS of an even length with no terminator: nothing is added to it.
+    // DNS of an even length with no terminator (the character after it is
+    // not zero, or the registry would count one): the undo adds none.
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, widen(key).c_str(), L"DefaultGateway");
-    const std::wstring dns = L"9.9.9.9";
-    putRaw(key, "NameServer", REG_SZ, dns.data(), dns.size() * sizeof(wchar_t));
+    const std::wstring dns = L"9.9.9.9X";
+    putRaw(key, "NameServer", REG_SZ, dns.data(), (dns.size() - 1) * sizeof(wchar_t));
     std::string before[4];
     DWORD types[4] = {};
     for (int i = 0; i < 4; ++i) before[i] = queryW(key, names[i], &types[i]);
@@ -849,7 +850,7 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     // shows no consent prompt (its processes hold full rights, so the tool
     // itself counts as elevated there: no shield, the apply in-process);
     // this window is told it is not, and korvan.exe plays this program.
-    EXPECT_TRUE(win32::Win32Elevation().elevated());
+    EXPECT_TRUE(win32::Win32Elevation(nullptr).elevated());
     win32::Win32Elevation elevation(korvanExe(), L"runas");
     std::vector<std::string> shown;
     win32::Win32Form* other = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
