@@ -26,6 +26,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "adapter/apply_verb.h"
@@ -1008,6 +1009,23 @@ TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
     EXPECT_TRUE(IsWindowEnabled(w->hwnd()));
     EXPECT_EQ(lines(readAll(m_log)).size(), 4u) << "restarted, then restarted again";
     DestroyWindow(w->hwnd());
+}
+
+TEST(Win32ApplyLockTest, OneHolderAtATimeAndFreeAgainOnceLetGo) {
+    // Wine's boundary descriptors are stubs: there the named mutex stands in
+    // for the private namespace.
+    EXPECT_FALSE(win32::Win32ApplyLock::privateNamespaces()) << "Wine has private namespaces now: look again";
+    win32::Win32ApplyLock lock;
+    auto takeElsewhere = [&lock] {
+        bool taken = false;
+        std::thread([&] { taken = lock.take() != nullptr; }).join();
+        return taken;
+    };
+    auto held = lock.take();
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(takeElsewhere());
+    held.reset();
+    EXPECT_TRUE(takeElsewhere());
 }
 
 TEST(Win32ElevationHold, TheHeldFileIsStartedByItsFinalPathAndNoHoldOffersNothing) {
