@@ -143,9 +143,9 @@ void applyElevated(ApplyState& state, const PanelServices& services, const Apply
     if (!state.instance) finish(state, kExitNotWritten);
 }
 
-// The apply in this process: the write, the restart and, when it asks, the
-// wait for the answer and the undo, on a worker; their steps and exit code
-// posted back. The worker waits on `shared` and the clock only, so the undo
+// The apply in this process: the lock, the snapshot when it may ask, the
+// write, the restart and, when it asks, the wait for the answer and the
+// undo, on a worker; their steps and exit code posted back. The worker waits on `shared` and the clock only, so the undo
 // comes in time even while the window's thread is stuck. Without a task
 // service it all runs here (and never asks).
 void applyInProcess(ApplyState& state, const PanelServices& services, const ApplyRequest& request,

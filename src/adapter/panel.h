@@ -72,7 +72,8 @@ struct PanelServices {
     platform::Dialogs& dialogs;
     // Null: the process is taken to have the rights it needs.
     platform::Elevation* elevation = nullptr;
-    // Null: no restart where devcon is not installed.
+    // Where the adapter's device is found (by its driver key). Null: no
+    // device, so the values are written but nothing is restarted.
     platform::Devices* devices = nullptr;
     // Where the in-process apply runs, and the close hold's timer. Null: the
     // apply runs on the calling thread, and a close waits for an elevated
