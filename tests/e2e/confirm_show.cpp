@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "adapter/confirm.h"
 #include "adapter/confirm_window.h"
 #include "platform/win32/confirm_win32.h"
 #include "platform/win32/skin_win32.h"
