@@ -6,7 +6,7 @@ namespace adapter {
 
 std::vector<std::string> verbArguments(const ApplyRequest& r, std::string_view progressWindow,
                                        std::optional<int> confirmSeconds, std::string_view answer) {
-    std::vector<std::string> out{std::string(kApplyVerb), r.instance, r.device};
+    std::vector<std::string> out{std::string(kApplyVerb), r.instance};
     out.insert(out.end(), r.fields.begin(), r.fields.end());
     if (!progressWindow.empty()) {
         out.emplace_back(kProgressOption);
@@ -45,12 +45,11 @@ bool isFieldText(std::string_view text) {
 }
 
 std::optional<VerbCall> parseVerb(const std::vector<std::string>& args, platform::Registry& registry) {
-    constexpr size_t kValues = 2 + 5;
+    constexpr size_t kValues = 1 + 5;
     if (args.size() < 1 + kValues || args[0] != kApplyVerb) return std::nullopt;
     VerbCall call;
     call.request.instance = args[1];
-    call.request.device = args[2];
-    for (size_t i = 0; i < 5; ++i) call.request.fields[i] = args[3 + i];
+    for (size_t i = 0; i < 5; ++i) call.request.fields[i] = args[2 + i];
     const auto options = parseVerbOptions(std::span<const std::string>(args).subspan(1 + kValues));
     if (!options) return std::nullopt;
     call.progressWindow = options->progressWindow;
@@ -60,11 +59,11 @@ std::optional<VerbCall> parseVerb(const std::vector<std::string>& args, platform
         if (!isFieldText(f)) return std::nullopt;
     if (call.request.instance.empty()) return std::nullopt;
 
-    // Only an adapter of the walk, with its own device identifier.
+    // Only an adapter of the walk.
     AdapterLists lists;
     枚举网卡(registry, lists);
     for (int k = 0; k < lists.size(); ++k)
-        if (lists.网卡实例表[k] == call.request.instance && lists.设备标识表[k] == call.request.device) {
+        if (lists.网卡实例表[k] == call.request.instance) {
             call.driverKey = lists.driverKeys[k];
             return call;
         }
@@ -86,7 +85,7 @@ int applyWithRights(platform::Registry& registry, const ApplyRequest& r, const R
 
 int runVerb(const VerbCall& call, platform::Registry& registry, const RestartServices& restart,
             const StepReport& report, AnswerWait* answers) {
-    const RestartTarget target{call.request.device, call.driverKey};
+    const RestartTarget target{call.driverKey};
     if (!call.confirmSeconds) return applyWithRights(registry, call.request, target, restart, report, nullptr);
     // What cannot be put back is not overwritten on the promise of an undo.
     const std::optional<InterfaceSnapshot> snapshot = takeSnapshot(registry, call.request.instance);

@@ -1,6 +1,8 @@
-// The elevated apply: "--apply-adapter INSTANCE DEVICE IP MASK GATEWAY DNS1
-// DNS2", what the unelevated window asks an elevated instance of the tool
-// to do. The instance checks every argument against the machine before it
+// The elevated apply: "--apply-adapter INSTANCE IP MASK GATEWAY DNS1 DNS2",
+// what the unelevated window asks an elevated instance of the tool to do.
+// The adapter is named by its interface's instance identifier alone: the
+// instance finds its device itself (restart.h), and no hardware identifier
+// travels on a command line. The instance checks every argument against the machine before it
 // writes anything, so this entry point can only ever write an address
 // setting of an adapter that exists and restart that adapter.
 #pragma once
@@ -30,11 +32,10 @@ inline constexpr int kExitRestartFailed = 2;  // written, but the restart failed
 
 struct ApplyRequest {
     std::string instance;                // 网卡实例表[k]
-    std::string device;                  // 设备标识表[k]
     std::array<std::string, 5> fields;   // IP, mask, gateway, preferred and alternate DNS
 };
 
-// The arguments after the program's name: the verb, the seven values (an
+// The arguments after the program's name: the verb, the six values (an
 // empty field as an empty argument), then the progress option when a
 // window is given, then the confirm options when seconds are given (the
 // answer option only when a name is given too).
@@ -54,10 +55,10 @@ struct VerbCall {
     std::string answer = {};                  // --answer NAME: the events the answer comes through; "" when none
 };
 
-// The arguments after the program's name, when they are the verb with seven
+// The arguments after the program's name, when they are the verb with six
 // values, then options as parseVerbOptions (confirm.h) takes them, INSTANCE
-// is the instance identifier of an adapter the walk finds, DEVICE that
-// adapter's matching device identifier and every field passes isFieldText.
+// is the instance identifier of an adapter the walk finds and every field
+// passes isFieldText.
 // nullopt otherwise. The adapter's driver key comes from the same walk.
 std::optional<VerbCall> parseVerb(const std::vector<std::string>& arguments, platform::Registry& registry);
 

@@ -71,16 +71,6 @@ bool changesAddress(const InterfaceSnapshot& snapshot, std::string_view ip, std:
     return false;
 }
 
-bool isAnswerName(std::string_view name) {
-    if (name.empty() || name.size() > 64) return false;
-    for (char c : name) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                        c == '_';
-        if (!ok) return false;
-    }
-    return true;
-}
-
 std::optional<VerbOptions> parseVerbOptions(std::span<const std::string> options) {
     VerbOptions out;
     bool progress = false, answer = false;

@@ -17,6 +17,7 @@
 
 #include "adapter/restart.h"
 #include "platform/registry.h"
+#include "platform/session.h"
 
 namespace adapter {
 
@@ -55,7 +56,7 @@ bool changesAddress(const InterfaceSnapshot& snapshot, std::string_view ip, std:
                     std::string_view gateway);
 
 // ---------------------------------------------------------------------------
-// The verb's options after its seven fields.
+// The verb's options after its six values.
 
 inline constexpr std::string_view kConfirmOption = "--confirm-within";
 inline constexpr std::string_view kAnswerOption = "--answer";
@@ -74,7 +75,7 @@ struct VerbOptions {
 };
 
 // 1-64 characters, each a letter, a digit, '-' or '_' (ASCII).
-bool isAnswerName(std::string_view name);
+using platform::isAnswerName;
 
 // "--progress-window N", "--confirm-within SECONDS" and "--answer NAME", in
 // any order, each at most once; SECONDS decimal digits only with a value of
@@ -98,17 +99,9 @@ std::string_view stepText(Step step);
 // the remote-safe apply defines them; anything else is the failed apply.
 std::string_view finalText(int exitCode);
 
-enum class Answer { Keep, Undo, TimedOut };
-
-// Waits for the user's answer. Called from the thread that holds the rights
-// (the elevated instance, or the in-process apply's worker); must not need
-// any window's message loop.
-class AnswerWait {
-public:
-    virtual ~AnswerWait() = default;
-    // Keep or Undo when answered within timeoutMs, else TimedOut.
-    virtual Answer wait(unsigned timeoutMs) = 0;
-};
+// The answer as the holder of the rights waits for it (platform/session.h).
+using Answer = platform::Reply;
+using AnswerWait = platform::AnswerWait;
 
 // The in-process apply's answer: the window's thread sets it, the worker
 // waits for it without any message loop. The first answer stands.

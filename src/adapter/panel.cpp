@@ -143,18 +143,37 @@ void applyElevated(ApplyState& state, const PanelServices& services, const Apply
     if (!state.instance) finish(state, kExitNotWritten);
 }
 
-// The apply in this process: the write, the restart and, when it asks, the
-// wait for the answer and the undo, on a worker; their steps and exit code
-// posted back. The worker waits on `shared` and the clock only, so the undo
+// The apply in this process: the lock, the snapshot when it may ask, the
+// write, the restart and, when it asks, the wait for the answer and the
+// undo, on a worker; their steps and exit code posted back. The worker waits on `shared` and the clock only, so the undo
 // comes in time even while the window's thread is stuck. Without a task
 // service it all runs here (and never asks).
 void applyInProcess(ApplyState& state, const PanelServices& services, const ApplyRequest& request,
-                    const RestartTarget& target, std::optional<InterfaceSnapshot> snapshot) {
+                    const RestartTarget& target) {
     ApplyState* s = &state;
     const unsigned generation = state.generation;
     std::shared_ptr<SharedAnswer> shared = state.shared;
     const int seconds = state.confirmSeconds;
-    auto job = [s, generation, services, request, target, snapshot, shared, seconds](const platform::Tasks::Post& post) {
+    auto job = [s, generation, services, request, target, shared, seconds](const platform::Tasks::Post& post) {
+        auto done = [&post, s, generation](int code) {
+            post([s, generation, code] {
+                if (s->generation == generation) finish(*s, code);
+            });
+        };
+        // One apply at a time on the machine, from before the snapshot
+        // until the keep-or-undo has ended.
+        std::unique_ptr<platform::ApplyLock::Held> held;
+        if (services.lock && !(held = services.lock->take())) return done(kExitNotWritten);
+        // In a remote session: does this apply change the address, mask or
+        // gateway, as the key holds them now? What cannot be put back is
+        // not overwritten.
+        std::optional<InterfaceSnapshot> snapshot;
+        if (shared) {
+            snapshot = takeSnapshot(services.registry, request.instance);
+            if (!snapshot) return done(kExitNotWritten);
+            const auto& f = request.fields;
+            if (!changesAddress(*snapshot, f[0], f[1], f[2])) snapshot.reset();
+        }
         const RestartServices restart{services.runner, services.devices, services.restartTimeoutMs};
         const StepReport report = [&post, s, generation](Step step, int detail) {
             post([s, generation, step, detail] {
@@ -162,15 +181,14 @@ void applyInProcess(ApplyState& state, const PanelServices& services, const Appl
             });
         };
         int code = kExitNotWritten;
-        if (snapshot && shared) {
+        if (snapshot) {
             const ConfirmPlan plan{*snapshot, seconds, *shared};
             code = applyWithRights(services.registry, request, target, restart, report, &plan);
         } else {
             code = applyWithRights(services.registry, request, target, restart, report, nullptr);
         }
-        post([s, generation, code] {
-            if (s->generation == generation) finish(*s, code);
-        });
+        held.reset();
+        done(code);
     };
     if (!services.tasks) {
         job([](std::function<void()> f) { f(); });
@@ -219,9 +237,9 @@ void applySettings(ui::Form& main, const AdapterLists& lists, const PanelService
         return;
     }
     // Copies: the lists may be rebuilt (刷新_按钮) while the apply runs.
-    ApplyRequest request{lists.网卡实例表[k - 1], lists.设备标识表[k - 1], {}};
+    ApplyRequest request{lists.网卡实例表[k - 1], {}};
     for (size_t i = 0; i < kFields.size(); ++i) request.fields[i] = main.text(kFields[i]);
-    const RestartTarget target{request.device, lists.driverKeys[k - 1]};
+    const RestartTarget target{lists.driverKeys[k - 1]};
 
     state.running = true;
     ++state.generation;
@@ -233,32 +251,29 @@ void applySettings(ui::Form& main, const AdapterLists& lists, const PanelService
     state.confirmSeconds = services.confirmSeconds;
     main.setEnabled(kApply, false);
     const bool elevated = services.elevation && !services.elevation->elevated();
-
-    // In a remote session: does this apply change the address, mask or
-    // gateway? Read just before the write, as the key holds them now.
-    std::optional<InterfaceSnapshot> snapshot;
-    if (services.session && state.question && (elevated || services.tasks) && services.session->remote()) {
-        snapshot = takeSnapshot(services.registry, request.instance);
-        const auto& f = request.fields;
-        if (elevated) {
-            // The instance takes its own snapshot (and refuses when it
-            // cannot): one this window cannot read counts as a change.
-            state.asking = !snapshot || changesAddress(*snapshot, f[0], f[1], f[2]);
-        } else if (!snapshot) {
-            // What cannot be put back is not overwritten.
-            finish(state, kExitNotWritten);
-            return;
-        } else {
-            state.asking = changesAddress(*snapshot, f[0], f[1], f[2]);
-        }
+    // The rights cannot be asked for: nothing is written, no prompt shows.
+    if (elevated && !services.elevation->canElevate()) {
+        finish(state, kExitNotWritten);
+        return;
     }
-    if (state.asking) {
+    // In a remote session an apply may ask whether to keep it.
+    const bool mayAsk = services.session && state.question && (elevated || services.tasks) && services.session->remote();
+    if (mayAsk) {
         ui::Form* form = &main;
         const AdapterLists* adapters = &lists;
         platform::Registry* registry = &services.registry;
         state.showSettings = [form, adapters, registry] { 显示网卡设置(*form, *adapters, *registry); };
     }
     if (elevated) {
+        if (mayAsk) {
+            // Does this apply change the address, mask or gateway, as the
+            // key holds them now? The instance takes its own snapshot (and
+            // refuses when it cannot): one this window cannot read counts
+            // as a change.
+            const std::optional<InterfaceSnapshot> snapshot = takeSnapshot(services.registry, request.instance);
+            const auto& f = request.fields;
+            state.asking = !snapshot || changesAddress(*snapshot, f[0], f[1], f[2]);
+        }
         if (state.asking) {
             // The events the answer travels through exist before the
             // instance does; without them nobody could keep the change.
@@ -271,9 +286,13 @@ void applySettings(ui::Form& main, const AdapterLists& lists, const PanelService
         applyElevated(state, services, request);
         return;
     }
-    if (state.asking) state.shared = std::make_shared<SharedAnswer>();
-    else snapshot.reset();
-    applyInProcess(state, services, request, target, std::move(snapshot));
+    // In this process the worker decides, under the lock, whether it asks;
+    // the window is ready for the question either way.
+    if (mayAsk) {
+        state.asking = true;
+        state.shared = std::make_shared<SharedAnswer>();
+    }
+    applyInProcess(state, services, request, target);
 }
 
 void choosePreset(ui::Form& main, const DnsPreset& preset) {
@@ -307,7 +326,7 @@ void bindAdapterPanel(ui::Form& main, AdapterLists& lists, const PanelServices& 
     if (services.windows && services.clock && !state->question)
         state->question = std::make_unique<ConfirmQuestion>(*services.windows, *services.clock, services.placeQuestion);
 
-    main.setShield(kApply, services.elevation && !services.elevation->elevated());
+    main.setShield(kApply, services.elevation && !services.elevation->elevated() && services.elevation->canElevate());
 
     // A click while an apply runs (the button is disabled, but a message may
     // already be queued) is dropped.

@@ -14,6 +14,7 @@
 #include "adapter/confirm_window.h"
 #include "adapter/restart.h"
 #include "adapter/settings.h"
+#include "platform/apply_lock.h"
 #include "platform/devices.h"
 #include "platform/dialogs.h"
 #include "platform/elevation.h"
@@ -71,7 +72,8 @@ struct PanelServices {
     platform::Dialogs& dialogs;
     // Null: the process is taken to have the rights it needs.
     platform::Elevation* elevation = nullptr;
-    // Null: no restart where devcon is not installed.
+    // Where the adapter's device is found (by its driver key). Null: no
+    // device, so the values are written but nothing is restarted.
     platform::Devices* devices = nullptr;
     // Where the in-process apply runs, and the close hold's timer. Null: the
     // apply runs on the calling thread, and a close waits for an elevated
@@ -87,6 +89,9 @@ struct PanelServices {
     platform::Clock* clock = nullptr;
     ConfirmQuestion::Place placeQuestion = {};
     int confirmSeconds = kConfirmSeconds;
+    // The machine's apply lock, taken by the in-process apply's worker
+    // before it reads anything and held until it has ended. Null: none.
+    platform::ApplyLock* lock = nullptr;
 };
 
 // Whether an apply is running, and what waits for its end: a close of the
@@ -148,7 +153,11 @@ void 显示网卡设置(ui::Form& main, const AdapterLists& lists, platform::Reg
 // whether to keep it: whoever holds the rights waits for the answer and
 // undoes the apply unless it is kept in time (confirm.h). The last text
 // then follows that one's exit code, and the fields show what the registry
-// holds. Anywhere else the apply is the plain one.
+// holds. Anywhere else the apply is the plain one. The in-process apply
+// takes services.lock on its worker before anything else: when another
+// apply holds it, nothing is read or written ("IP地址修改失败！"). Without
+// rights and without a way to ask for them (elevation offers none), nothing
+// is written and no prompt shows ("IP地址修改失败！").
 void applySettings(ui::Form& main, const AdapterLists& lists, const PanelServices& services, ApplyState& state);
 
 // Click on a preset radio: fills and locks the two DNS fields.

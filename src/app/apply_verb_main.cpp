@@ -11,6 +11,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,9 @@ std::optional<int> runApplyVerb(const wchar_t* commandLine) {
     // One instance applies at a time, on the whole machine, for as long as
     // it runs (its wait for the answer and its undo included): another one
     // ends at once with nothing written.
-    const win32::ApplyLock lock;
-    if (!lock.held()) return adapter::kExitNotWritten;
+    win32::Win32ApplyLock lock;
+    const std::unique_ptr<platform::ApplyLock::Held> held = lock.take();
+    if (!held) return adapter::kExitNotWritten;
     win32::Win32Registry registry;
     const std::optional<adapter::VerbCall> call = adapter::parseVerb(args, registry);
     if (!call) return adapter::kExitNotWritten;

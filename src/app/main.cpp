@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "adapter/confirm_window.h"
 #include "app/apply_verb_main.h"
 #include "platform/win32/adapter_win32.h"
 #include "platform/win32/browser_win32.h"
@@ -31,7 +32,7 @@
 
 namespace {
 
-int run() {
+int run(HANDLE self) {
     win32::Win32Windows windows;
     win32::Win32Runner runner;
     win32::Win32Dialogs dialogs;
@@ -46,12 +47,15 @@ int run() {
     win32::Win32Browsers browsers;
     services.clipboard = &clipboard;
     services.browsers = &browsers;
-    win32::Win32Elevation elevation;
+    // Elevation starts the very file this process holds, or is not offered.
+    win32::Win32Elevation elevation(self);
     win32::Win32Devices devices;
     services.elevation = &elevation;
     services.devices = &devices;
     win32::Win32Udp udp;
     services.udp = &udp;
+    win32::Win32ApplyLock applyLock;
+    services.applyLock = &applyLock;
     // Before the application: its workers are waited for, and what they
     // posted is dropped, only after the application has gone.
     win32::Win32Tasks tasks;
@@ -69,7 +73,7 @@ int run() {
     win32::Win32Session session;
     services.session = &session;
     services.clock = &clock;
-    services.placeQuestion = win32::placeOverForm;
+    services.placeQuestion = [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); };
     // The DNS test's window's place (its datagrams are declared before the
     // workers, so a worker still winding down never outlives them).
     services.placeDns = win32::placeDnsWindow;
@@ -117,7 +121,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // system folder only.
     win32::restrictDllSearchToSystemFolder();
     // The program that asks for elevation is the one running: its file can
-    // be neither renamed nor replaced until the process ends.
+    // be neither renamed nor replaced until the process ends. Without the
+    // hold no elevation is offered.
     const win32::UniqueHandle self = win32::holdOwnExecutable();
     // The elevated instance of the adapter apply: no window, no skin files;
     // it ends when the apply ends.
@@ -125,7 +130,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The user-interface thread is a single-threaded apartment: the shell
     // and the embedded browser expect it.
     OleInitialize(nullptr);
-    int code = run();
+    int code = run(self.get());
     OleUninitialize();
     return code;
 }

@@ -40,6 +40,12 @@ public:
     // runs elevated, or the system has no consent prompt to offer.
     virtual bool elevated() = 0;
 
+    // False when this program cannot safely be run again elevated (the
+    // program asking is not known to be the program that would be
+    // started): then no elevation is offered at all, and start is not
+    // called.
+    virtual bool canElevate() = 0;
+
     // Runs this program again with administrator rights (the consent prompt
     // first) and the arguments, each of which arrives as one argument
     // (empty ones too), and returns at once with the instance to follow;

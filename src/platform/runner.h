@@ -33,11 +33,13 @@ struct RunOptions {
     // so that a name the started program looks up (cmd looking for devcon)
     // is not found in a folder others can write.
     bool startInSystemFolder = false;
-    // Hand the started program this process's environment with PATH set to
-    // the system folder alone, so that a name it looks up along PATH (cmd
-    // looking for devcon) is found only where an administrator put it. The
-    // rest of the environment is passed on as it is.
-    bool systemPathOnly = false;
+    // Hand the started program the system's environment instead of this
+    // process's: the machine's variables as the system keeps them,
+    // SystemRoot and windir the Windows folder, PATH the system folder
+    // alone, nothing of the user's (no PATHEXT, windir or compatibility
+    // layer of theirs), so that an elevated child runs only what an
+    // administrator put there. Not started when it cannot be built.
+    bool systemEnvironment = false;
 };
 
 struct RunResult {

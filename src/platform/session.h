@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -19,6 +20,32 @@ public:
     // Sets the event; the answer stands.
     virtual void keep() = 0;
     virtual void undo() = 0;
+};
+
+// A name answer events go by: 1-64 characters, each a letter, a digit, '-'
+// or '_' (ASCII), so that it makes a plain kernel object name and a plain
+// command-line argument.
+inline bool isAnswerName(std::string_view name) {
+    if (name.empty() || name.size() > 64) return false;
+    for (char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                        c == '_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// How a wait for the user's answer ends.
+enum class Reply { Keep, Undo, TimedOut };
+
+// The other side: waits for the answer. Called from the thread that holds
+// the rights (an elevated instance, or a worker of the window's process);
+// needs no window's message loop.
+class AnswerWait {
+public:
+    virtual ~AnswerWait() = default;
+    // Keep or Undo when answered within timeoutMs, else TimedOut.
+    virtual Reply wait(unsigned timeoutMs) = 0;
 };
 
 class Session {

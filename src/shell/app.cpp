@@ -89,6 +89,7 @@ void App::bindMainHandlers(ui::Form& main) {
     tools::bindWhois(main, services_.dialogs, std::move(browser), config::whoisBase());
     adapter::PanelServices panel{services_.registry, services_.runner,  services_.dialogs,
                                  services_.elevation, services_.devices, services_.tasks};
+    panel.lock = services_.applyLock;
     panel.session = services_.session;
     panel.windows = &services_.windows;
     panel.clock = services_.clock;

@@ -7,6 +7,7 @@
 #include "platform/browser.h"
 #include "platform/clock.h"
 #include "platform/clipboard.h"
+#include "platform/apply_lock.h"
 #include "platform/devices.h"
 #include "platform/dialogs.h"
 #include "platform/elevation.h"
@@ -41,6 +42,7 @@ struct Services {
     // through devcon.
     platform::Elevation* elevation = nullptr;
     platform::Devices* devices = nullptr;
+    platform::ApplyLock* applyLock = nullptr;   // the adapter apply's machine-wide lock
     // Workers and timers of the UI thread; without it the adapter apply runs
     // on the UI thread.
     platform::Tasks* tasks = nullptr;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "adapter/confirm.h"
 #include "adapter/confirm_window.h"
 #include "platform/win32/confirm_win32.h"
 #include "platform/win32/skin_win32.h"
@@ -68,7 +69,7 @@ int wmain(int argc, wchar_t** argv) {
         windows.pump();
         Sleep(20);
     }
-    adapter::ConfirmQuestion question(windows, clock, win32::placeOverForm);
+    adapter::ConfirmQuestion question(windows, clock, [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); });
     // A few seconds into the countdown, once it has drawn.
     SetTimer(nullptr, 0, 2500, shoot);
     std::optional<adapter::ConfirmResult> r;

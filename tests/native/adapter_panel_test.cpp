@@ -3,207 +3,8 @@
 // texts, the DNS presets, and the wiring into the application.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
-
-#include "adapter/apply_verb.h"
-#include "adapter/panel.h"
-#include "fakes.h"
-#include "resources/layouts.h"
+#include "adapter_panel_fakes.h"
 #include "shell/app.h"
-
-using platform::RegistryType;
-using namespace std::string_literals;
-
-namespace {
-
-// Records each command with what the panel showed while it ran, and plays
-// the command's outcome.
-struct ObservingRunner : platform::Runner {
-    struct Call {
-        std::string commandLine;
-        platform::RunOptions options;
-        std::string status;
-        bool applyEnabled;
-        size_t repaints;
-    };
-    ui::MemoryForm* form = nullptr;
-    std::vector<Call> calls;
-    std::vector<platform::RunResult> results;   // consumed in order; success when empty
-    std::function<void()> whileRunning;
-    platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
-        calls.push_back({std::string(commandLine), options, form->text("状态_标签"), form->enabled("修改_按钮"),
-                         form->repaints.size()});
-        if (whileRunning) whileRunning();
-        if (results.empty()) return {true, true, 0};
-        auto r = results.front();
-        results.erase(results.begin());
-        return r;
-    }
-};
-
-// Plays the elevated instance: records the arguments; play() then reports
-// the scripted steps (noting the status each one left) and ends with the
-// scripted exit code, as the instance's messages would arrive later.
-struct FakeElevation : platform::Elevation {
-    bool isElevated = false;
-    bool declines = false;   // the prompt is declined: nothing starts
-    std::vector<std::vector<std::string>> runs;
-    std::vector<int> steps;
-    std::optional<int> code = 0;
-    ui::MemoryForm* form = nullptr;
-    std::vector<std::string> statuses;   // 状态_标签 after each step
-    platform::ElevatedCallbacks followed;
-    bool alive = false;   // the window still follows the instance
-    struct Instance : platform::ElevatedInstance {
-        FakeElevation& owner;
-        explicit Instance(FakeElevation& o) : owner(o) {}
-        ~Instance() override { owner.alive = false; }
-    };
-    bool elevated() override { return isElevated; }
-    std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& args,
-                                                      platform::ElevatedCallbacks callbacks) override {
-        runs.push_back(args);
-        if (declines) return nullptr;
-        followed = std::move(callbacks);
-        alive = true;
-        return std::make_unique<Instance>(*this);
-    }
-    int restartCode = 0;   // sent along with the confirming step
-    void report(const std::vector<int>& some) {
-        ASSERT_TRUE(alive);
-        const platform::ElevatedCallbacks cb = followed;
-        for (int s : some) {
-            cb.progress(s, s == 3 ? restartCode : 0);
-            if (form) statuses.push_back(form->text("状态_标签"));
-        }
-    }
-    void end(std::optional<int> c) {
-        ASSERT_TRUE(alive);
-        const platform::ElevatedCallbacks cb = followed;
-        cb.ended(c);
-    }
-    void play() {
-        report(steps);
-        end(code);
-    }
-};
-
-// The session: remote or not; the answer events it makes record what the
-// window set on them.
-struct FakeSession : platform::Session {
-    bool isRemote = true;
-    bool canMake = true;
-    int made = 0;
-    std::vector<std::string> set;   // "keep" / "undo", in order
-    struct Signal : platform::AnswerSignal {
-        FakeSession& owner;
-        std::string n;
-        Signal(FakeSession& o, std::string name) : owner(o), n(std::move(name)) {}
-        const std::string& name() const override { return n; }
-        void keep() override { owner.set.push_back("keep"); }
-        void undo() override { owner.set.push_back("undo"); }
-    };
-    bool remote() override { return isRemote; }
-    std::unique_ptr<platform::AnswerSignal> answerEvents() override {
-        if (!canMake) return nullptr;
-        return std::make_unique<Signal>(*this, "answer-" + std::to_string(++made));
-    }
-};
-
-struct TestClock : platform::Clock {
-    std::int64_t now = 1000;
-    std::int64_t tickCount() override { return now; }
-};
-
-// The device functions: two present devices that share adapter B's
-// hardware identifier, B's own (its driver key in capitals) listed second.
-// Records "disable INSTANCE" / "enable INSTANCE", answers in order.
-struct FakeDevices : platform::Devices {
-    std::vector<platform::NetworkDevice> devices = {
-        {"PCI\\VEN_10EC&DEV_8139\\SECONDPORT", std::string(adapter::kDriverKeyPrefix) + "0005"},
-        {"PCI\\VEN_10EC&DEV_8139\\B", "{4D36E972-E325-11CE-BFC1-08002BE10318}\\0001"},
-    };
-    std::vector<std::string> calls;
-    std::vector<platform::DeviceChange> answers;   // Done when empty
-    std::vector<platform::NetworkDevice> present() override { return devices; }
-    platform::DeviceChange setEnabled(std::string_view id, bool enable, unsigned timeoutMs) override {
-        calls.push_back(std::string(enable ? "enable " : "disable ") + std::string(id));
-        EXPECT_EQ(timeoutMs, adapter::kRestartTimeoutMs);
-        if (answers.empty()) return platform::DeviceChange::Done;
-        auto a = answers.front();
-        answers.erase(answers.begin());
-        return a;
-    }
-};
-
-std::string entryKey(int i) {
-    char name[8];
-    std::snprintf(name, sizeof name, "%04d", i);
-    return std::string(adapter::kClassKey) + name;
-}
-
-std::string interfaceKey(std::string_view id) { return std::string(adapter::kInterfacesKey) + std::string(id); }
-
-void addAdapter(MemoryRegistry& reg, int i, std::string_view desc, std::string_view id, std::string_view device) {
-    const std::string key = entryKey(i);
-    reg.put(key + "\\Linkage", "UpperBind", RegistryType::MultiString, "Tcpip\0\0"s);
-    reg.putText(key + "\\Ndi\\Interfaces", "LowerRange", "ethernet");
-    reg.putText(key, "DriverDesc", desc);
-    reg.putText(key, "NetCfgInstanceId", id);
-    reg.putText(key, "MatchingDeviceId", device);
-}
-
-void addSettings(MemoryRegistry& reg, std::string_view id, std::string_view ip, std::string_view dns) {
-    const std::string key = interfaceKey(id);
-    reg.putDword(key, "EnableDHCP", 0);
-    reg.put(key, "IPAddress", RegistryType::MultiString, std::string(ip) + "\0\0"s);
-    reg.put(key, "SubnetMask", RegistryType::MultiString, "255.255.255.0\0\0"s);
-    reg.put(key, "DefaultGateway", RegistryType::MultiString, "192.168.1.1\0\0"s);
-    reg.putText(key, "NameServer", dns);
-}
-
-struct AdapterPanel : ::testing::Test {
-    ui::MemoryForm form{layouts::mainWindow()};
-    MemoryRegistry reg;
-    ObservingRunner runner;
-    ScriptedDialogs dialogs;
-    adapter::AdapterLists lists;
-    int selectedEvents = 0;
-
-    void SetUp() override {
-        runner.form = &form;
-        adapter::bindAdapterPanel(form, lists, {reg, runner, dialogs});
-        form.on("网卡信息_组合框", ui::Event::Selected, [this](ui::EventArgs&) { ++selectedEvents; });
-    }
-    void twoAdapters() {
-        addAdapter(reg, 0, "Adapter A", "{A}", "PCI\\VEN_8086&DEV_100E");
-        addAdapter(reg, 1, "Adapter B", "{B}", "PCI\\VEN_10EC&DEV_8139");
-        addSettings(reg, "{A}", "10.0.0.2", "1.1.1.1,1.0.0.1");
-        addSettings(reg, "{B}", "192.168.1.10", "8.8.8.8");
-    }
-    std::vector<std::string> fields() const {
-        std::vector<std::string> out;
-        for (auto f : adapter::kFields) out.push_back(form.text(f));
-        return out;
-    }
-    std::vector<std::string> items() const {
-        std::vector<std::string> out;
-        for (int i = 0; i < form.itemCount("网卡信息_组合框"); ++i)
-            out.push_back(form.itemText("网卡信息_组合框", i, 0) + "=" +
-                          std::to_string(form.itemValue("网卡信息_组合框", i)));
-        return out;
-    }
-    int checkedOptions() const {
-        int n = 0;
-        for (auto& p : adapter::kPresets) n += form.checked(p.option);
-        return n;
-    }
-};
-
-using Strings = std::vector<std::string>;
-
-}  // namespace
 
 TEST_F(AdapterPanel, RefreshSelectsTheSecondAdapterQuietlyAndShowsIt) {
     twoAdapters();
@@ -369,8 +170,10 @@ TEST_F(AdapterPanel, ApplyWritesThenRestartsTheAdapterReportingEachStep) {
     EXPECT_EQ(reg.writes.size(), 4u);
 
     ASSERT_EQ(runner.calls.size(), 2u);
-    EXPECT_EQ(runner.calls[0].commandLine, "cmd /d /c devcon disable \"PCI\\VEN_10EC&DEV_8139\"");
-    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
+    // B's own device, found by its driver key, by its instance identifier
+    // in devcon's exact form: never the hardware identifier it shares.
+    EXPECT_EQ(runner.calls[0].commandLine, "cmd /d /c devcon disable \"@PCI\\VEN_10EC&DEV_8139\\B\"");
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"@PCI\\VEN_10EC&DEV_8139\\B\"");
     EXPECT_EQ(runner.calls[0].status, "正在禁用网络适配器...");
     EXPECT_EQ(runner.calls[1].status, "正在启用网络适配器...");
     for (auto& c : runner.calls) {
@@ -379,12 +182,12 @@ TEST_F(AdapterPanel, ApplyWritesThenRestartsTheAdapterReportingEachStep) {
         EXPECT_EQ(c.options.timeoutMs, 60000u);
         EXPECT_FALSE(c.options.pumpMessages) << "no nested message loop";
         EXPECT_FALSE(c.applyEnabled);
-        // The system's cmd, started in the system folder with PATH the system
-        // folder alone, so that the devcon it finds is one an administrator
+        // The system's cmd, started in the system folder with the system's
+        // environment, so that the devcon it finds is one an administrator
         // put there, never one planted in the current directory or on PATH.
         EXPECT_EQ(c.options.program, "cmd.exe");
         EXPECT_TRUE(c.options.startInSystemFolder);
-        EXPECT_TRUE(c.options.systemPathOnly);
+        EXPECT_TRUE(c.options.systemEnvironment);
     }
     EXPECT_TRUE(form.shields.empty()) << "no elevation service: the process has the rights";
     // Each progress text was painted before its command ran.
@@ -411,6 +214,7 @@ TEST_F(AdapterPanel, AFailedOrUnfinishedRestartIsNotReportedAsSuccess) {
         SCOPED_TRACE(n++);
         runner.calls.clear();
         runner.results = results;
+        devices.answers = {platform::DeviceChange::Failed};   // nor do the device functions enable it
         form.click("修改_按钮");
         // The enable runs even when the disable failed.
         ASSERT_EQ(runner.calls.size(), 2u);
@@ -418,6 +222,7 @@ TEST_F(AdapterPanel, AFailedOrUnfinishedRestartIsNotReportedAsSuccess) {
         EXPECT_TRUE(form.enabled("修改_按钮"));
     }
     runner.results.clear();
+    devices.answers.clear();
     form.click("修改_按钮");
     EXPECT_EQ(form.text("状态_标签"), "IP地址修改成功！");
 }
@@ -458,7 +263,7 @@ TEST_F(AdapterPanel, ClicksAndRefreshesWhileDevconRunsDoNotDisturbTheApply) {
     };
     form.click("修改_按钮");
     ASSERT_EQ(runner.calls.size(), 2u);
-    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"PCI\\VEN_10EC&DEV_8139\"");
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"@PCI\\VEN_10EC&DEV_8139\\B\"");
     EXPECT_EQ(reg.get(interfaceKey("{B}"), "NameServer")->data, "61.139.2.69,202.98.96.68\0"s);
     EXPECT_EQ(form.text("状态_标签"), "IP地址修改成功！");
     EXPECT_EQ(lists.size(), 0);
@@ -480,7 +285,7 @@ TEST(AdapterPanelInApp, StartUpFillsThePanelAndItsButtonsWork) {
     static_cast<ui::MemoryForm*>(main)->click("修改_按钮");
     EXPECT_EQ(t.registry.get(interfaceKey("{W}"), "IPAddress")->data, "172.16.0.10\0\0"s);
     ASSERT_EQ(t.runner.calls.size(), 2u);
-    EXPECT_EQ(t.runner.calls[0].commandLine, "cmd /d /c devcon disable \"ROOT\\NET\\0000\"");
+    EXPECT_EQ(t.runner.calls[0].commandLine, "cmd /d /c devcon disable \"@ROOT\\NET\\0000\"");
     EXPECT_EQ(main->text("状态_标签"), "IP地址修改成功！");
 }
 
@@ -492,6 +297,7 @@ TEST(AdapterPanelInApp, ACloseOrTheEndOfTheProgramDuringTheApplyWaitsForTheEnabl
     addSettings(t.registry, "{W}", "172.16.0.9", "9.9.9.9");
     ObservingRunner runner;
     shell::Services services{t.windows, runner, t.dialogs, t.system, t.files, t.shell, t.registry, t.http, t.transport};
+    services.devices = &t.devices;
     shell::App app(services);
     auto* main = static_cast<ui::MemoryForm*>(app.openMainWindow());
     ASSERT_NE(main, nullptr);
@@ -514,7 +320,7 @@ TEST(AdapterPanelInApp, ACloseOrTheEndOfTheProgramDuringTheApplyWaitsForTheEnabl
     };
     main->click("修改_按钮");
     ASSERT_EQ(runner.calls.size(), 2u);
-    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"ROOT\\NET\\0000\"");
+    EXPECT_EQ(runner.calls[1].commandLine, "cmd /d /c devcon enable \"@ROOT\\NET\\0000\"");
     EXPECT_TRUE(main->closed) << "the held close goes on after the apply";
     EXPECT_EQ(order, (Strings{"asked", "enable ran", "close", "program ends"}));
     EXPECT_FALSE(app.state().apply.running);
@@ -529,7 +335,6 @@ TEST(AdapterPanelInApp, ACloseOrTheEndOfTheProgramDuringTheApplyWaitsForTheEnabl
 
 TEST_F(AdapterPanel, WithoutDevconTheDeviceFunctionsDisableThenEnable) {
     twoAdapters();
-    FakeDevices devices;
     ui::MemoryForm window{layouts::mainWindow()};
     adapter::AdapterLists own;
     adapter::bindAdapterPanel(window, own, {reg, runner, dialogs, nullptr, &devices});
@@ -561,14 +366,24 @@ TEST_F(AdapterPanel, WithoutDevconTheDeviceFunctionsDisableThenEnable) {
         EXPECT_EQ(window.repaints.size(), 2u);   // the disabling and enabling texts, each painted
         EXPECT_EQ(window.text("状态_标签"), c.text);
     }
-    // No device has B's driver key: none is touched, whatever ids it shares.
+    // No device has B's driver key: none is touched, whatever ids it
+    // shares, and no command runs; the values stay written.
     devices.devices.pop_back();
     devices.calls.clear();
     runner.calls.clear();
-    runner.results = {{true, true, platform::kCommandNotFound}};
+    window.setText("IP编辑框1", "192.168.1.77");
     window.click("修改_按钮");
     EXPECT_TRUE(devices.calls.empty());
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_EQ(reg.get(interfaceKey("{B}"), "IPAddress")->data, "192.168.1.77\0\0"s);
     EXPECT_EQ(window.text("状态_标签"), "IP地址已写入，但重启网卡失败！");
+    // An instance identifier cmd could expand (%) goes on no command line:
+    // the device functions restart it.
+    devices.devices.push_back({"ROOT\\NET\\%PATH%", "{4d36e972-e325-11ce-bfc1-08002be10318}\\0001"});
+    window.click("修改_按钮");
+    EXPECT_TRUE(runner.calls.empty());
+    EXPECT_EQ(devices.calls, (Strings{"disable ROOT\\NET\\%PATH%", "enable ROOT\\NET\\%PATH%"}));
+    EXPECT_EQ(window.text("状态_标签"), "IP地址修改成功！");
     devices.devices = FakeDevices().devices;
     // devcon found: the device functions are not used while its enable
     // succeeds, even when its disable fails.
@@ -617,8 +432,8 @@ TEST_F(AdapterPanel, UnelevatedTheApplyRunsElevatedAndItsStepsShowInOrder) {
     elevation.code = adapter::kExitApplied;
     window.click("修改_按钮");
     ASSERT_EQ(elevation.runs.size(), 1u);
-    EXPECT_EQ(elevation.runs[0], (Strings{"--apply-adapter", "{B}", "PCI\\VEN_10EC&DEV_8139", "192.168.1.10",
-                                          "255.255.255.0", "", "8.8.8.8", ""}));
+    EXPECT_EQ(elevation.runs[0],
+              (Strings{"--apply-adapter", "{B}", "192.168.1.10", "255.255.255.0", "", "8.8.8.8", ""}));
     // The click returned at once; the button stays off while the instance runs.
     EXPECT_FALSE(window.enabled("修改_按钮"));
     window.click("修改_按钮");
@@ -663,11 +478,27 @@ TEST_F(AdapterPanel, UnelevatedTheApplyRunsElevatedAndItsStepsShowInOrder) {
     EXPECT_TRUE(reg.writes.empty());
     EXPECT_TRUE(runner.calls.empty());
 
+    // The program's own file could not be held: the elevated instance might
+    // not be this program, so no elevation is offered at all.
+    FakeElevation unheld;
+    unheld.canAsk = false;
+    ui::MemoryForm unheldWindow{layouts::mainWindow()};
+    adapter::AdapterLists unheldLists;
+    adapter::bindAdapterPanel(unheldWindow, unheldLists, {reg, runner, dialogs, &unheld, &devices});
+    EXPECT_TRUE(unheldWindow.shields.empty());
+    adapter::刷新网卡列表(unheldWindow, unheldLists, reg);
+    unheldWindow.click("修改_按钮");
+    EXPECT_TRUE(unheld.runs.empty()) << "no prompt";
+    EXPECT_EQ(unheldWindow.text("状态_标签"), "IP地址修改失败！");
+    EXPECT_TRUE(unheldWindow.enabled("修改_按钮"));
+    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(runner.calls.empty());
+
     // Already elevated: in-process, no shield.
     elevation.isElevated = true;
     ui::MemoryForm elevatedWindow{layouts::mainWindow()};
     adapter::AdapterLists lists2;
-    adapter::bindAdapterPanel(elevatedWindow, lists2, {reg, runner, dialogs, &elevation, nullptr});
+    adapter::bindAdapterPanel(elevatedWindow, lists2, {reg, runner, dialogs, &elevation, &devices});
     EXPECT_TRUE(elevatedWindow.shields.empty());
     adapter::刷新网卡列表(elevatedWindow, lists2, reg);
     runner.form = &elevatedWindow;
@@ -682,9 +513,9 @@ TEST_F(AdapterPanel, UnelevatedTheApplyRunsElevatedAndItsStepsShowInOrder) {
 
 TEST_F(AdapterPanel, TheVerbAcceptsOnlyAnAdapterOfTheWalkAndDottedQuads) {
     twoAdapters();
-    const adapter::ApplyRequest good{"{A}", "PCI\\VEN_8086&DEV_100E", {"10.0.0.9", "255.0.0.0", "", "1.1.1.1", ""}};
+    const adapter::ApplyRequest good{"{A}", {"10.0.0.9", "255.0.0.0", "", "1.1.1.1", ""}};
     const Strings args = adapter::verbArguments(good);
-    ASSERT_EQ(args.size(), 8u);
+    ASSERT_EQ(args.size(), 7u);
     auto call = adapter::parseVerb(args, reg);
     ASSERT_TRUE(call);
     EXPECT_EQ(call->request.fields, good.fields);
@@ -704,12 +535,11 @@ TEST_F(AdapterPanel, TheVerbAcceptsOnlyAnAdapterOfTheWalkAndDottedQuads) {
         with(0, "--apply"),                      // another verb
         with(1, "{C}"),                          // no such adapter
         with(1, ""),
-        with(2, "PCI\\VEN_10EC&DEV_8139"),       // B's device with A's instance
-        with(2, "PCI\\VEN_8086&DEV_100E\" & calc"),
-        with(3, "256.0.0.1"), with(3, "1.2.3"), with(3, "1.2.3.4.5"), with(3, "1.2.3.4 "), with(3, " 1.2.3.4"),
-        with(4, "1.2.3.4\r\n"), with(5, "+1.2.3.4"), with(6, "1..3.4"), with(7, "0x1.2.3.4"), with(7, "1234.1.1.1"),
-        with(3, "8.8.8.8,8.8.4.4"),
-        with(3, "010.0.0.1"), with(4, "1.02.3.4"), with(6, "1.2.3.00"), with(7, "00.1.1.1"),   // octal to some readers
+        [&] { Strings a = args; a.insert(a.begin() + 2, "PCI\\VEN_8086&DEV_100E"); return a; }(),   // a hardware id
+        with(2, "256.0.0.1"), with(2, "1.2.3"), with(2, "1.2.3.4.5"), with(2, "1.2.3.4 "), with(2, " 1.2.3.4"),
+        with(3, "1.2.3.4\r\n"), with(4, "+1.2.3.4"), with(5, "1..3.4"), with(6, "0x1.2.3.4"), with(6, "1234.1.1.1"),
+        with(2, "8.8.8.8,8.8.4.4"),
+        with(2, "010.0.0.1"), with(3, "1.02.3.4"), with(5, "1.2.3.00"), with(6, "00.1.1.1"),   // octal to some readers
         [&] { Strings a = adapter::verbArguments(good, "1"); a.push_back("--progress-window"); a.push_back("2"); return a; }(),
         Strings(args.begin(), args.end() - 1),   // six values
         [&] { Strings a = args; a.push_back("--other"); a.push_back("1"); return a; }(),
@@ -731,9 +561,8 @@ TEST_F(AdapterPanel, TheVerbAcceptsOnlyAnAdapterOfTheWalkAndDottedQuads) {
 
 TEST_F(AdapterPanel, TheVerbWritesRestartsAndAnswersWithItsExitCode) {
     twoAdapters();
-    FakeDevices devices;
     const adapter::VerbCall request{
-        {"{B}", "PCI\\VEN_10EC&DEV_8139", {"10.0.0.9", "", "", "8.8.8.8", "8.8.4.4"}}, "", "{4d36e972-e325-11ce-bfc1-08002be10318}\\0001"};
+        {"{B}", {"10.0.0.9", "", "", "8.8.8.8", "8.8.4.4"}}, "", "{4d36e972-e325-11ce-bfc1-08002be10318}\\0001"};
     std::vector<int> steps;
     auto report = [&](adapter::Step s, int) { steps.push_back(static_cast<int>(s)); };
     const adapter::RestartServices restart{runner, &devices};
@@ -773,7 +602,7 @@ TEST_F(AdapterPanel, InProcessTheApplyRunsOnAWorkerAndItsResultsComeBackPosted) 
     tasks.queued = true;   // the UI thread sees the posts only when it drains
     ui::MemoryForm window{layouts::mainWindow()};
     adapter::AdapterLists own;
-    adapter::PanelServices services{reg, runner, dialogs};
+    adapter::PanelServices services{reg, runner, dialogs, nullptr, &devices};
     services.tasks = &tasks;
     adapter::bindAdapterPanel(window, own, services);
     runner.form = &window;
@@ -846,227 +675,3 @@ TEST(AdapterPanelInApp, TheWindowFollowsTheElevatedInstanceAndHoldsACloseOnlyFor
     EXPECT_FALSE(app2.state().apply.running);
 }
 
-// --- the remote-safe apply ---
-
-namespace {
-
-// A main window whose apply goes through an elevated instance, in a
-// session that may be remote, with the question built beside it.
-struct RemotePanel {
-    AdapterPanel& t;
-    FakeElevation elevation;
-    FakeSession session;
-    TestClock clock;
-    ui::MemoryWindows windows;
-    FakeTasks tasks;
-    ui::MemoryForm window{layouts::mainWindow()};
-    adapter::AdapterLists lists;
-    explicit RemotePanel(AdapterPanel& test) : t(test) {
-        t.twoAdapters();
-        adapter::PanelServices services{t.reg, t.runner, t.dialogs, &elevation, nullptr, &tasks};
-        services.session = &session;
-        services.windows = &windows;
-        services.clock = &clock;
-        adapter::bindAdapterPanel(window, lists, services);
-        elevation.form = &window;
-        adapter::刷新网卡列表(window, lists, t.reg);   // B: 192.168.1.10 / 255.255.255.0 / 192.168.1.1
-    }
-    void apply(std::string_view ip, std::string_view dns) {
-        window.setText("IP编辑框1", ip);
-        window.setText("IP编辑框4", dns);
-        window.click("修改_按钮");
-    }
-    ui::MemoryForm* question() { return windows.find("confirm"); }
-    bool asking() { return question() && !question()->closed; }
-};
-
-}  // namespace
-
-TEST_F(AdapterPanel, RemoteAddressChangesAskAndEverythingElseIsThePlainApply) {
-    RemotePanel p(*this);
-    const Strings plain{"--apply-adapter", "{B}", "PCI\\VEN_10EC&DEV_8139", "10.0.0.9", "255.255.255.0",
-                        "192.168.1.1", "8.8.8.8", ""};
-    // Console session, or only DNS changed in a remote one: the plain
-    // arguments, the plain texts, no question, no events.
-    p.session.isRemote = false;
-    p.apply("10.0.0.9", "8.8.8.8");
-    p.session.isRemote = true;
-    p.elevation.steps = {1, 2, 3};
-    p.elevation.restartCode = 0;
-    p.elevation.play();
-    p.apply("192.168.1.10", "9.9.9.9");
-    p.elevation.play();
-    ASSERT_EQ(p.elevation.runs.size(), 2u);
-    EXPECT_EQ(p.elevation.runs[0], plain);
-    EXPECT_EQ(p.elevation.runs[1][3], "192.168.1.10");
-    EXPECT_EQ(p.elevation.runs[1].size(), 8u);
-    EXPECT_EQ(p.elevation.statuses, (Strings{"正在禁用网络适配器...", "正在启用网络适配器...", "正在启用网络适配器...",
-                                             "正在禁用网络适配器...", "正在启用网络适配器...", "正在启用网络适配器..."}))
-        << "a confirming step from an apply that does not ask is ignored";
-    EXPECT_EQ(p.window.text("状态_标签"), "IP地址修改成功！");
-    EXPECT_EQ(p.question(), nullptr);
-    EXPECT_EQ(p.session.made, 0);
-    EXPECT_EQ(p.window.text("IP编辑框4"), "9.9.9.9") << "the plain apply leaves the fields alone";
-
-    // Remote and the address changes: the instance is told to wait for the
-    // answer on fresh events; after its restart the question shows, first
-    // line the restart's text. "保留设置" sets .keep; the last text and the
-    // fields come from the instance's end and the registry.
-    p.elevation.statuses.clear();
-    p.apply("10.0.0.9", "8.8.8.8");
-    Strings asking = plain;
-    for (const char* a : {"--confirm-within", "120", "--answer", "answer-1"}) asking.push_back(a);
-    EXPECT_EQ(p.elevation.runs.back(), asking);
-    p.elevation.restartCode = adapter::kExitRestartFailed;
-    p.elevation.report({1, 2, 3});
-    ASSERT_TRUE(p.asking());
-    EXPECT_EQ(p.question()->text("结果_标签"), "IP地址已写入，但重启网卡失败！");
-    EXPECT_EQ(p.window.text("状态_标签"), "IP地址已写入，但重启网卡失败！");
-    EXPECT_FALSE(p.window.enabled(""));
-    p.question()->click("保留_按钮");
-    EXPECT_EQ(p.session.set, Strings{"keep"});
-    reg.put(interfaceKey("{B}"), "IPAddress", RegistryType::MultiString, "10.0.0.77\0\0"s);
-    p.elevation.end(adapter::kExitRestartFailed);
-    EXPECT_EQ(p.window.text("状态_标签"), "IP地址已写入，但重启网卡失败！");
-    EXPECT_EQ(p.window.text("IP编辑框1"), "10.0.0.77") << "the fields show what the registry holds";
-    EXPECT_TRUE(p.window.enabled(""));
-    EXPECT_TRUE(p.window.enabled("修改_按钮"));
-
-    // No events to be had: nothing is started, nothing written.
-    p.session.canMake = false;
-    p.apply("10.0.0.8", "8.8.8.8");
-    EXPECT_EQ(p.elevation.runs.size(), 3u);
-    EXPECT_EQ(p.window.text("状态_标签"), "IP地址修改失败！");
-    EXPECT_TRUE(reg.writes.empty());
-}
-
-TEST_F(AdapterPanel, RemoteUndoByButtonTimeOrCloseAndTheTextFromTheInstancesEnd) {
-    struct Case {
-        std::string name;
-        std::function<void(RemotePanel&)> act;
-        std::optional<int> code;
-        std::string_view text;
-    };
-    const Case cases[] = {
-        {"button", [](RemotePanel& p) { p.question()->click("还原_按钮"); }, adapter::kExitUndone, "已还原原来的网络设置"},
-        {"time",
-         [](RemotePanel& p) {
-             p.clock.now += 119999;
-             p.question()->fire("倒计时_时钟", ui::Event::Tick, 1);
-             EXPECT_TRUE(p.session.set.empty());
-             p.clock.now += 1;
-             p.question()->fire("倒计时_时钟", ui::Event::Tick, 1);
-         },
-         adapter::kExitUndoFailed, "还原原来的网络设置失败！"},
-        {"title bar", [](RemotePanel& p) { p.question()->close(); }, adapter::kExitUndone, "已还原原来的网络设置"},
-        {"unreadable end", [](RemotePanel& p) { p.question()->click("还原_按钮"); }, std::nullopt, "还原原来的网络设置失败！"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        RemotePanel p(*this);
-        p.apply("10.0.0.9", "8.8.8.8");
-        p.elevation.report({1, 2, 3});
-        ASSERT_TRUE(p.asking());
-        c.act(p);
-        EXPECT_EQ(p.session.set, Strings{"undo"});
-        EXPECT_FALSE(p.asking());
-        p.elevation.statuses.clear();
-        p.elevation.report({4, 5});
-        EXPECT_EQ(p.elevation.statuses, (Strings{"正在禁用网络适配器...", "正在启用网络适配器..."}));
-        p.elevation.end(c.code);
-        EXPECT_EQ(p.window.text("状态_标签"), c.text);
-        EXPECT_EQ(p.window.text("IP编辑框1"), "192.168.1.10");
-        EXPECT_TRUE(p.window.enabled("修改_按钮"));
-    }
-
-    // "保留设置" that crossed the instance's time: the instance undid, and
-    // so the text says.
-    RemotePanel late(*this);
-    late.apply("10.0.0.9", "8.8.8.8");
-    late.elevation.report({1, 2, 3});
-    late.question()->click("保留_按钮");
-    late.elevation.end(adapter::kExitUndone);
-    EXPECT_EQ(late.window.text("状态_标签"), "已还原原来的网络设置");
-
-    // A close while the question is open: it is answered as closed (undo),
-    // the close waits for the instance's end, held past the question's time.
-    RemotePanel closing(*this);
-    closing.apply("10.0.0.9", "8.8.8.8");
-    closing.elevation.report({1, 2, 3});
-    closing.window.close();
-    EXPECT_FALSE(closing.window.closed);
-    EXPECT_EQ(closing.session.set, Strings{"undo"});
-    EXPECT_FALSE(closing.asking());
-    ASSERT_EQ(closing.tasks.timers.size(), 1u);
-    EXPECT_EQ(closing.tasks.timers[0].first,
-              adapter::kCloseHoldMs + adapter::confirmHoldMs(120, adapter::kRestartTimeoutMs));
-    closing.elevation.report({4, 5});
-    closing.elevation.end(adapter::kExitUndone);
-    EXPECT_TRUE(closing.window.closed);
-
-    // A close before the restart has ended: no question, the undo at once.
-    RemotePanel early(*this);
-    early.apply("10.0.0.9", "8.8.8.8");
-    early.elevation.report({1});
-    early.window.close();
-    early.elevation.report({2, 3});
-    EXPECT_EQ(early.question(), nullptr);
-    EXPECT_EQ(early.session.set, Strings{"undo"});
-}
-
-TEST_F(AdapterPanel, RemoteInProcessTheWorkerWaitsForTheAnswerAndUndoesWithoutTheWindow) {
-    twoAdapters();
-    const std::string key = interfaceKey("{B}");
-    const auto before = reg.keys;
-    RecordingRunner commands;   // never touches the window: the worker calls it
-    FakeSession session;
-    TestClock clock;
-    ui::MemoryWindows windows;
-    ui::MemoryForm window{layouts::mainWindow()};
-    adapter::AdapterLists own;
-    ThreadTasks tasks;   // last: its threads are joined first
-    adapter::PanelServices services{reg, commands, dialogs, nullptr, nullptr, &tasks};
-    services.session = &session;
-    services.windows = &windows;
-    services.clock = &clock;
-    services.confirmSeconds = 0;   // the worker's own wait: the grace alone
-    adapter::bindAdapterPanel(window, own, services);
-    adapter::刷新网卡列表(window, own, reg);
-    auto ended = [&] { return window.enabled("修改_按钮"); };
-
-    // The window's thread is stuck: the worker undoes at its own time.
-    window.setText("IP编辑框1", "10.0.0.9");
-    window.click("修改_按钮");
-    tasks.join();
-    EXPECT_EQ(reg.keys, before) << "written back byte for byte";
-    EXPECT_EQ(commands.calls.size(), 4u) << "restarted, then restarted again";
-    ASSERT_TRUE(tasks.runUntil(ended));
-    EXPECT_EQ(window.text("状态_标签"), "已还原原来的网络设置");
-    EXPECT_EQ(window.text("IP编辑框1"), "192.168.1.10");
-    EXPECT_TRUE(session.set.empty()) << "no named events in this process";
-
-    // With time to answer: "保留设置" keeps, "立即还原" undoes.
-    adapter::PanelServices answering = services;
-    answering.confirmSeconds = 60;
-    ui::MemoryForm second{layouts::mainWindow()};
-    adapter::AdapterLists secondLists;
-    adapter::bindAdapterPanel(second, secondLists, answering);
-    adapter::刷新网卡列表(second, secondLists, reg);
-    for (const char* button : {"保留_按钮", "还原_按钮"}) {
-        SCOPED_TRACE(button);
-        second.setText("IP编辑框1", "10.0.0.9");
-        second.click("修改_按钮");
-        ASSERT_TRUE(tasks.runUntil([&] { auto* q = windows.find("confirm"); return q && !q->closed; }));
-        EXPECT_EQ(reg.get(key, "IPAddress")->data, "10.0.0.9\0\0"s);
-        windows.find("confirm")->click(button);
-        ASSERT_TRUE(tasks.runUntil([&] { return second.enabled("修改_按钮"); }));
-        const bool kept = std::string_view(button) == "保留_按钮";
-        EXPECT_EQ(second.text("状态_标签"), kept ? "IP地址修改成功！" : "已还原原来的网络设置");
-        EXPECT_EQ(second.text("IP编辑框1"), kept ? "10.0.0.9" : "192.168.1.10");
-        if (!kept) {
-            EXPECT_EQ(reg.keys, before);
-        }
-        // Back to the old address for the next round.
-        if (kept) reg.keys = before;
-    }
-}

@@ -1,6 +1,8 @@
 // Test doubles of the platform services.
 #pragma once
 
+#include "platform/devices.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -276,6 +278,18 @@ struct ThreadTasks : platform::Tasks {
     }
 };
 
+// Present network devices as listed; setEnabled records "disable ID" /
+// "enable ID" and succeeds.
+struct ListedDevices : platform::Devices {
+    std::vector<platform::NetworkDevice> devices;
+    std::vector<std::string> calls;
+    std::vector<platform::NetworkDevice> present() override { return devices; }
+    platform::DeviceChange setEnabled(std::string_view id, bool enable, unsigned) override {
+        calls.push_back(std::string(enable ? "enable " : "disable ") + std::string(id));
+        return platform::DeviceChange::Done;
+    }
+};
+
 // All doubles together, wired into a Services record.
 struct TestServices {
     ui::MemoryWindows windows;
@@ -291,7 +305,11 @@ struct TestServices {
     RecordingClipboard clipboard;
     RecordingBrowsers browsers;
     FakeTasks tasks;
+    // The device of the first class key entry ("...\\0000").
+    ListedDevices devices;
     TestServices() {
+        devices.devices = {{"ROOT\\NET\\0000", "{4d36e972-e325-11ce-bfc1-08002be10318}\\0000"}};
+        services.devices = &devices;
         services.clipboard = &clipboard;
         services.browsers = &browsers;
         services.tasks = &tasks;

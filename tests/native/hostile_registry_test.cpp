@@ -55,9 +55,13 @@ struct HostileRegistry : ::testing::Test {
     MemoryRegistry reg;
     RecordingRunner runner;
     ScriptedDialogs dialogs;
+    ListedDevices devices;   // the first entry's device
     adapter::AdapterLists lists;
 
-    void SetUp() override { adapter::bindAdapterPanel(form, lists, {reg, runner, dialogs}); }
+    void SetUp() override {
+        devices.devices = {{"PCI\\VEN_FIRST\\0", std::string(adapter::kDriverKeyPrefix) + "0000"}};
+        adapter::bindAdapterPanel(form, lists, {reg, runner, dialogs, nullptr, &devices});
+    }
 
     Strings fields() const {
         Strings out;

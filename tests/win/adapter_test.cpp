@@ -1,12 +1,15 @@
 // The adapter panel against Wine's real registry, real processes and the
 // real main window. The test writes its own adapter entries under the
 // network adapter class key and its own interface keys, and removes them
-// again. devcon is a copy of the logging stand-in: in the (Wine prefix's)
-// system folder behind the real command interpreter (so the exit code
-// travels through cmd /c), on the user's PATH (where it must never be
-// run), or the stand-in plays cmd.exe itself in a stand-in system folder
-// (so its log shows the exact command line, window mode, PATH and folder
-// the tool started it with). The
+// again, and the network devices of the adapters with their driver keys
+// (Wine's device installer keeps what SetupAPI registers). devcon is a copy
+// of the logging stand-in: in the (Wine prefix's) system folder behind the
+// real command interpreter (so the exit code travels through cmd /c), on
+// the user's PATH (where it must never be run), or the stand-in plays
+// cmd.exe itself in a stand-in system folder (so its log shows the exact
+// command line, window mode, environment and folder the tool started it
+// with). Started with the system's environment, the stand-ins read their
+// settings from a file beside them (standin(), below). The
 // elevated instance is the real korvan.exe, started with its verb (Wine
 // runs every process with full rights); the device-function restart runs
 // against what Wine's device installer offers.
@@ -19,12 +22,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "adapter/apply_verb.h"
+#include "adapter/confirm_window.h"
 #include "adapter/panel.h"
 #include "platform/win32/adapter_win32.h"
 #include "platform/win32/confirm_win32.h"
@@ -62,6 +68,46 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
+const GUID kNetClass = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+// A device of the network class in Wine's device tree, made for the test,
+// with one hardware identifier and a driver key.
+struct TestDevice {
+    HDEVINFO set = INVALID_HANDLE_VALUE;
+    SP_DEVINFO_DATA dev{};
+    bool made = false;
+    TestDevice(const std::wstring& instance, const std::wstring& hardwareId, const std::wstring& driverKey) {
+        set = SetupDiCreateDeviceInfoList(&kNetClass, nullptr);
+        if (set == INVALID_HANDLE_VALUE) return;
+        // One left by an interrupted run goes first.
+        SP_DEVINFO_DATA old{};
+        old.cbSize = sizeof old;
+        if (SetupDiOpenDeviceInfoW(set, instance.c_str(), nullptr, 0, &old)) SetupDiRemoveDevice(set, &old);
+        dev.cbSize = sizeof dev;
+        if (!SetupDiCreateDeviceInfoW(set, instance.c_str(), &kNetClass, nullptr, nullptr, 0, &dev)) return;
+        std::wstring ids = hardwareId + L'\0' + L'\0';
+        if (!SetupDiSetDeviceRegistryPropertyW(set, &dev, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids.data()),
+                                               static_cast<DWORD>(ids.size() * sizeof(wchar_t))))
+            return;
+        if (!SetupDiRegisterDeviceInfo(set, &dev, 0, nullptr, nullptr, nullptr)) return;
+        made = true;
+        if (!SetupDiSetDeviceRegistryPropertyW(set, &dev, SPDRP_DRIVER, reinterpret_cast<const BYTE*>(driverKey.c_str()),
+                                               static_cast<DWORD>((driverKey.size() + 1) * sizeof(wchar_t))))
+            made = false;
+    }
+    TestDevice(const TestDevice&) = delete;
+    TestDevice& operator=(const TestDevice&) = delete;
+    ~TestDevice() {
+        SetupDiRemoveDevice(set, &dev);
+        if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
+    }
+};
+
+// The adapters' own devices: A's by the first entry's driver key, B's by
+// the third's (its key in capitals, as some drivers write it).
+const std::string kInstanceA = "ROOT\\KORVANTESTNET\\0000";
+const std::string kInstanceB = "ROOT\\KORVANTESTNET\\0002";
+
 // --- registry set-up through the plain API, independent of the tool's code ---
 
 // The value's bytes as the ANSI functions return them.
@@ -75,6 +121,19 @@ std::string queryA(const std::string& path, const std::string& name, DWORD* type
     if (rc != ERROR_SUCCESS) return "<no value>";
     if (type) *type = t;
     return std::string(buf, size);
+}
+
+// The value's bytes exactly as stored.
+std::string queryW(const std::string& path, const std::string& name, DWORD* type = nullptr) {
+    HKEY h;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, widen(path).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
+    BYTE buf[512];
+    DWORD size = sizeof buf, t = 0;
+    LONG rc = RegQueryValueExW(h, widen(name).c_str(), nullptr, &t, buf, &size);
+    RegCloseKey(h);
+    if (rc != ERROR_SUCCESS) return "<no value>";
+    if (type) *type = t;
+    return std::string(reinterpret_cast<const char*>(buf), size);
 }
 
 void addAdapter(int i, const std::string& lowerRange, const std::string& desc, const std::string& id,
@@ -106,6 +165,7 @@ struct SwitchRunner : platform::Runner {
 
 struct FakeElevation : platform::Elevation {
     bool elevated() override { return false; }
+    bool canElevate() override { return true; }
     std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>&,
                                                       platform::ElevatedCallbacks) override {
         return nullptr;
@@ -166,6 +226,14 @@ protected:
         addSettings(kIdA, 0, "10.1.1.20", "1.1.1.1,1.0.0.1");
         addSettings(kIdB, 0, "192.168.7.7\0"s "192.168.7.8", "9.9.9.9");
 
+        // An administrator's devcon and the stand-ins' settings left by a
+        // killed run would change what every later run sees.
+        DeleteFileW(systemDevcon().c_str());
+        removeSettings();
+        deviceA.emplace(widen(kInstanceA), widen(kDeviceA), widen(adapter::kDriverKeyPrefix) + L"0000");
+        deviceB.emplace(widen(kInstanceB), widen(kDeviceB), L"{4D36E972-E325-11CE-BFC1-08002BE10318}\\0002");
+        ASSERT_TRUE(deviceA->made && deviceB->made) << GetLastError();
+
         form = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
         ASSERT_TRUE(form->alive());
         runner.target = &systemRunner;
@@ -173,9 +241,41 @@ protected:
     }
 
     adapter::PanelServices panelServices(platform::Elevation* elevation = nullptr, platform::Devices* devices = nullptr) {
-        adapter::PanelServices s{registry, runner, dialogs, elevation, devices};
+        adapter::PanelServices s{registry, runner, dialogs, elevation, devices ? devices : &realDevices};
         s.tasks = &tasks;
         return s;
+    }
+
+    // The stand-ins' settings files: beside the system folder's devcon,
+    // a devcon on the user's PATH and the stand-in cmd.
+    std::vector<std::wstring> settingsFiles() const {
+        std::vector<std::wstring> out{win32::systemFolder() + L"\\devcon.settings",
+                                      standinFolder() + L"\\cmd.settings"};
+        if (!m_tmp.empty()) out.push_back(m_tmp + L"\\devcon.settings");
+        return out;
+    }
+    void removeSettings() {
+        for (const std::wstring& f : settingsFiles()) DeleteFileW(f.c_str());
+    }
+    // Sets (or with null clears) a stand-in setting, as KORVAN_STANDIN_*
+    // would for a stand-in started with this process's environment.
+    void standin(const std::wstring& name, const wchar_t* value) {
+        if (value) m_settings[name] = value;
+        else m_settings.erase(name);
+        std::string text;
+        for (const auto& [n, v] : m_settings) text += narrow(n) + "=" + narrow(v) + "\n";
+        for (const std::wstring& f : settingsFiles()) wintest::writeAll(f, text);
+    }
+    void standin(const std::wstring& name, const std::wstring& value) { standin(name, value.c_str()); }
+    // Its own stand-in system folder, holding cmd.exe, so that its settings
+    // file never reaches other tests' stand-ins.
+    static std::wstring standinFolder() {
+        const std::wstring dir = binaryDir() + L"\\standin-adapter";
+        CreateDirectoryW(dir.c_str(), nullptr);
+        const std::string standinBytes = readAll(binaryDir() + L"\\standin.exe");
+        if (readAll(dir + L"\\cmd.exe") != standinBytes)
+            CopyFileW((binaryDir() + L"\\standin.exe").c_str(), (dir + L"\\cmd.exe").c_str(), FALSE);
+        return dir;
     }
 
     void removeKeys() {
@@ -195,14 +295,13 @@ protected:
             RegDeleteTreeW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
             RegDeleteKeyW(HKEY_LOCAL_MACHINE, widen(classKey()).c_str());
         }
-        for (const wchar_t* name :
-             {L"KORVAN_STANDIN_LOG", L"KORVAN_STANDIN_EXIT", L"KORVAN_STANDIN_HOLD", L"KORVAN_STANDIN_ENVLOG"})
-            SetEnvironmentVariableW(name, nullptr);
+        removeSettings();
+        m_settings.clear();
         if (m_systemDevcon) DeleteFileW(systemDevcon().c_str());
         if (!m_oldPath.empty()) SetEnvironmentVariableW(L"PATH", m_oldPath.c_str());
         if (!m_tmp.empty()) {
             for (const wchar_t* f : {L"\\devcon.exe", L"\\devcon.log", L"\\hold", L"\\env.log", L"\\korvan.exe",
-                                     L"\\moved.exe"})
+                                     L"\\moved.exe", L"\\unheld.exe", L"\\unheld-moved.exe", L"\\pids"})
                 DeleteFileW((m_tmp + f).c_str());
             RemoveDirectoryW(m_tmp.c_str());
         }
@@ -236,7 +335,7 @@ protected:
         m_tmp = std::wstring(tmp) + L"korvan_devcon_" + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(m_tmp.c_str(), nullptr);
         m_log = m_tmp + L"\\devcon.log";
-        SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", m_log.c_str());
+        standin(L"KORVAN_STANDIN_LOG", m_log);
     }
     // The stand-in as the system folder's own devcon.exe (an
     // administrator's), logging to devcon.log in the temp folder.
@@ -253,14 +352,16 @@ protected:
         m_oldPath.assign(path, n);
         SetEnvironmentVariableW(L"PATH", (m_tmp + L";" + m_oldPath).c_str());
         m_log = m_tmp + L"\\devcon.log";
-        SetEnvironmentVariableW(L"KORVAN_STANDIN_LOG", m_log.c_str());
+        standin(L"KORVAN_STANDIN_LOG", m_log);
     }
 
     win32::Win32Windows windows;
     win32::Win32Form* form = nullptr;
     win32::Win32Registry registry;
     win32::Win32Runner systemRunner;
-    win32::Win32Runner standinRunner{wintest::standinSystemFolder()};
+    win32::Win32Runner standinRunner{standinFolder()};
+    win32::Win32Devices realDevices;
+    std::optional<TestDevice> deviceA, deviceB;
     SwitchRunner runner;
     RecordingDialogs dialogs;
     adapter::AdapterLists lists;
@@ -269,6 +370,7 @@ protected:
     bool m_createdClassKey = false;
     bool m_systemDevcon = false;
     std::wstring m_tmp, m_oldPath, m_log;
+    std::map<std::wstring, std::wstring> m_settings;
 };
 
 }  // namespace
@@ -369,14 +471,14 @@ TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) 
     // devcon holds until the hold file appears: meanwhile the click has
     // returned and the window goes on, showing the step, the button off.
     const std::wstring hold = m_tmp + L"\\hold";
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    standin(L"KORVAN_STANDIN_HOLD", hold);
     click("修改_按钮");
     EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return !readAll(m_log).empty(); }, 30000)) << "devcon never started";
     EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return windowText(unit("状态_标签")) == "正在禁用网络适配器..."; }));
     EXPECT_FALSE(IsWindowEnabled(unit("修改_按钮")));
     ASSERT_TRUE(wintest::writeAll(hold, "go"));
     EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return IsWindowEnabled(unit("修改_按钮")) != FALSE; }, 60000));
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    standin(L"KORVAN_STANDIN_HOLD", nullptr);
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改成功！");
 
     const std::string key = interfaceKey(kIdB);
@@ -392,12 +494,12 @@ TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) 
     // devcon was reached twice, with the device identifier intact.
     auto log = lines(readAll(m_log));
     ASSERT_EQ(log.size(), 2u) << readAll(m_log);
-    EXPECT_NE(log[0].find("disable \"" + kDeviceB + "\""), std::string::npos) << log[0];
-    EXPECT_NE(log[1].find("enable \"" + kDeviceB + "\""), std::string::npos) << log[1];
+    EXPECT_NE(log[0].find("disable \"@" + kInstanceB + "\""), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("enable \"@" + kInstanceB + "\""), std::string::npos) << log[1];
     EXPECT_EQ(log[0].rfind("devcon\t", 0), 0u) << log[0];
 
     // devcon fails: the values are written, the status says the restart failed.
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"2");
+    standin(L"KORVAN_STANDIN_EXIT", L"2");
     setField("IP编辑框1", 192, 168, 1, 11);
     apply();
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
@@ -412,35 +514,54 @@ TEST_F(AdapterPanelWine, ApplyWritesTheKeyAndRestartsThroughTheRealInterpreter) 
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHiddenWithPathTheSystemFolderAlone) {
+TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHiddenWithTheSystemsEnvironment) {
     // The stand-in as the system folder's cmd.exe: its log holds the whole
-    // command line, and its environment log the PATH and folder it got.
+    // command line, and its environment log the PATH, SystemRoot and folder
+    // it got, and a variable of the user's.
     runner.target = &standinRunner;
     devconOnPath();
     const std::wstring envLog = m_tmp + L"\\env.log";
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_ENVLOG", envLog.c_str());
+    standin(L"KORVAN_STANDIN_ENVLOG", envLog);
+    SetEnvironmentVariableW(L"KORVAN_USER", L"planted");
     click("刷新_按钮");
     SendMessageW(unit("网卡信息_组合框"), CB_SETCURSEL, 0, 0);   // adapter A, without the event
     apply();
     auto log = lines(readAll(m_log));
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], "cmd\tsw=0\tcmd /d /c devcon disable \"" + kDeviceA + "\"");
-    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /d /c devcon enable \"" + kDeviceA + "\"");
-    // The user's PATH (which holds a devcon) is not handed on; the rest of
-    // the environment is (the stand-in found its log through it).
-    const std::string folder = narrow(wintest::standinSystemFolder());
-    EXPECT_EQ(lines(readAll(envLog)), (std::vector<std::string>(2, "PATH=" + folder + "\tCWD=" + folder)));
+    EXPECT_EQ(log[0], "cmd\tsw=0\tcmd /d /c devcon disable \"@" + kInstanceA + "\"");
+    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /d /c devcon enable \"@" + kInstanceA + "\"");
+    // Elevated children used to inherit the user's variables (windir,
+    // PATHEXT, __COMPAT_LAYER): now PATH is the system folder alone,
+    // SystemRoot the system's, and nothing of the user's reaches them.
+    SetEnvironmentVariableW(L"KORVAN_USER", nullptr);
+    wchar_t windowsFolder[MAX_PATH];
+    const UINT n = GetSystemWindowsDirectoryW(windowsFolder, MAX_PATH);
+    const std::string folder = narrow(standinFolder());
+    EXPECT_EQ(lines(readAll(envLog)),
+              (std::vector<std::string>(2, "PATH=" + folder + "\tCWD=" + folder + "\tSystemRoot=" +
+                                                narrow(std::wstring(windowsFolder, n)) + "\tKORVAN_USER=")));
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址修改成功！");
     EXPECT_EQ(queryA(interfaceKey(kIdA), "NameServer"), "9.9.9.9,\0"s);   // B's fields, A's key
 
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"1");
+    standin(L"KORVAN_STANDIN_EXIT", L"1");
     apply();
     EXPECT_EQ(windowText(unit("状态_标签")), "IP地址已写入，但重启网卡失败！");
 
     // Each step past its bound (shortened here) is ended and counts as
-    // failed; the enable still runs after the disable.
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", nullptr);
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", (m_tmp + L"\\never").c_str());
+    // failed; the enable still runs after the disable. Counted at the
+    // runner: a stand-in ended early may not have logged.
+    standin(L"KORVAN_STANDIN_EXIT", nullptr);
+    standin(L"KORVAN_STANDIN_HOLD", (m_tmp + L"\\never"));
+    struct Counting : platform::Runner {
+        platform::Runner& real;
+        std::vector<std::string> lines;
+        explicit Counting(platform::Runner& r) : real(r) {}
+        platform::RunResult run(std::string_view commandLine, const platform::RunOptions& options) override {
+            lines.emplace_back(commandLine);
+            return real.run(commandLine, options);
+        }
+    } counting(standinRunner);
+    runner.target = &counting;
     auto services = panelServices();
     services.restartTimeoutMs = 300;
     auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
@@ -449,7 +570,8 @@ TEST_F(AdapterPanelWine, TheExactCommandLinesAreStartedHiddenWithPathTheSystemFo
     SendMessageW(w->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
     apply(w);
     EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "IP地址已写入，但重启网卡失败！");
-    EXPECT_EQ(lines(readAll(m_log)).size(), 6u);
+    EXPECT_EQ(counting.lines, (std::vector<std::string>{"cmd /d /c devcon disable \"@" + kInstanceB + "\"",
+                                                        "cmd /d /c devcon enable \"@" + kInstanceB + "\""}));
     DestroyWindow(w->hwnd());
 }
 
@@ -464,7 +586,7 @@ TEST_F(AdapterPanelWine, ADevconOnTheUsersPathIsNeverRun) {
     EXPECT_EQ(readAll(m_log), "") << "the in-process apply ran the user's devcon";
     // Nor does the elevated instance (its device functions then fail under
     // Wine: exit 2, written but not restarted).
-    const adapter::ApplyRequest request{kIdB, kDeviceB, {"192.168.9.12", "255.255.255.0", "", "", ""}};
+    const adapter::ApplyRequest request{kIdB, {"192.168.9.12", "255.255.255.0", "", "", ""}};
     EXPECT_EQ(runKorvan(adapter::verbArguments(request)), 2u);
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "192.168.9.12\0\0"s);
     EXPECT_EQ(readAll(m_log), "") << "the elevated instance ran the user's devcon";
@@ -476,7 +598,7 @@ TEST_F(AdapterPanelWine, ACloseDuringTheApplyWaitsForTheEnableThenGoesOn) {
     click("刷新_按钮");
     const HWND main = form->hwnd();
     const std::wstring hold = m_tmp + L"\\hold";
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    standin(L"KORVAN_STANDIN_HOLD", hold);
     click("修改_按钮");
     // Once the disable has started (its record is written before it holds).
     ASSERT_TRUE(wintest::pumpUntil(windows, [&] { return !readAll(m_log).empty(); }, 30000));
@@ -488,7 +610,7 @@ TEST_F(AdapterPanelWine, ACloseDuringTheApplyWaitsForTheEnableThenGoesOn) {
     EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return !IsWindow(main); }, 60000));
     const auto log = lines(readAll(m_log));
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /d /c devcon enable \"" + kDeviceB + "\"");
+    EXPECT_EQ(log[1], "cmd\tsw=0\tcmd /d /c devcon enable \"@" + kInstanceB + "\"");
     // The last window gone, the backend asked the loop to end: not here.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
@@ -506,12 +628,12 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
     win32::ProgressReceiver sink([&](int s, int) { steps.push_back(s); });
     ASSERT_NE(sink.hwnd(), nullptr);
     const std::string window = std::to_string(reinterpret_cast<std::uintptr_t>(sink.hwnd()));
-    const adapter::ApplyRequest good{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
+    const adapter::ApplyRequest good{kIdB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
     const std::string key = interfaceKey(kIdB);
 
     // While the instance waits for its disable, it has no window at all.
     const std::wstring hold = m_tmp + L"\\hold";
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    standin(L"KORVAN_STANDIN_HOLD", hold);
     const HANDLE first = startKorvan(adapter::verbArguments(good, window), copy);
     ASSERT_NE(first, nullptr);
     for (int i = 0; i < 1500 && readAll(m_log).empty(); ++i) Sleep(20);
@@ -530,6 +652,28 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
         },
         reinterpret_cast<LPARAM>(&found));
     EXPECT_EQ(found.windows, 0);
+
+    // The control: a running program nobody holds can be renamed here
+    // (Wine, like Windows, lets a running image move).
+    const std::wstring unheld = m_tmp + L"\\unheld.exe", pids = m_tmp + L"\\pids";
+    ASSERT_TRUE(CopyFileW((binaryDir() + L"\\standin.exe").c_str(), unheld.c_str(), FALSE));
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_PIDS", pids.c_str());
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", (m_tmp + L"\\never").c_str());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = L"unheld";
+    const BOOL started = CreateProcessW(unheld.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_PIDS", nullptr);
+    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    ASSERT_TRUE(started);
+    for (int i = 0; i < 1500 && readAll(pids).empty(); ++i) Sleep(20);
+    EXPECT_TRUE(MoveFileExW(unheld.c_str(), (m_tmp + L"\\unheld-moved.exe").c_str(), 0))
+        << "a running program cannot be renamed here at all: the check below proves nothing";
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
 
     // While it runs, its executable can be neither renamed, nor overwritten,
     // nor removed.
@@ -554,7 +698,7 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
 
     ASSERT_TRUE(wintest::writeAll(hold, "go"));
     const DWORD code = exitCodeOf(first);
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    standin(L"KORVAN_STANDIN_HOLD", nullptr);
     EXPECT_EQ(code, 0u);
     // Ended, it lets go of its file.
     EXPECT_TRUE(DeleteFileW(copy.c_str()));
@@ -566,11 +710,11 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
     EXPECT_EQ(queryA(key, "NameServer"), "8.8.8.8,\0"s);
     auto log = lines(readAll(m_log));
     ASSERT_EQ(log.size(), 2u) << readAll(m_log);
-    EXPECT_NE(log[0].find("disable \"" + kDeviceB + "\""), std::string::npos) << log[0];
-    EXPECT_NE(log[1].find("enable \"" + kDeviceB + "\""), std::string::npos) << log[1];
+    EXPECT_NE(log[0].find("disable \"@" + kInstanceB + "\""), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("enable \"@" + kInstanceB + "\""), std::string::npos) << log[1];
 
     // devcon fails: written, restart failed.
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"3");
+    standin(L"KORVAN_STANDIN_EXIT", L"3");
     steps.clear();
     auto other = good;
     other.fields[0] = "192.168.9.10";
@@ -578,7 +722,7 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
     sink.drain();
     EXPECT_EQ(steps, (std::vector<int>{1, 2}));
     EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.10\0\0"s);
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", nullptr);
+    standin(L"KORVAN_STANDIN_EXIT", nullptr);
 
     // Refused before anything is written or started.
     auto with = [&](size_t i, std::string v) {
@@ -587,12 +731,16 @@ TEST_F(AdapterPanelWine, TheElevatedVerbWritesReportsItsStepsAndRefusesBadArgume
         return a;
     };
     const std::vector<std::string> refused[] = {
-        with(2, kDeviceA),                       // A's device with B's instance
+        [&] {   // a hardware identifier after the instance, as the verb once took
+            auto a = adapter::verbArguments(good, window);
+            a.insert(a.begin() + 2, kDeviceB);
+            return a;
+        }(),
         with(1, "{wireless}"),                   // not an ethernet adapter of the walk
         with(1, kIdB + "\\..\\..\\..\\Run"),    // a path instead of an instance
-        with(3, "192.168.9.300"),
-        with(6, "8.8.8.8 & calc"),
-        with(9, "not-a-window"),
+        with(2, "192.168.9.300"),
+        with(5, "8.8.8.8 & calc"),
+        with(8, "not-a-window"),
         {"--apply-adapter"},
     };
     const size_t before = lines(readAll(m_log)).size();
@@ -617,15 +765,20 @@ TEST_F(AdapterPanelWine, TheInstanceUndoesUnlessKeptInTimeByteForByte) {
     win32::ProgressReceiver sink([&](int s, int d) { steps.emplace_back(s, d); });
     ASSERT_NE(sink.hwnd(), nullptr);
     const std::string window = std::to_string(reinterpret_cast<std::uintptr_t>(sink.hwnd()));
-    const adapter::ApplyRequest change{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
+    const adapter::ApplyRequest change{kIdB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
     const std::string key = interfaceKey(kIdB);
     const char* names[] = {"IPAddress", "SubnetMask", "DefaultGateway", "NameServer"};
     // No gateway at all before: the undo deletes the one the apply wrote.
+    // DNS of an even length with no terminator (the character after it is
+    // not zero, or the registry would count one): the undo adds none.
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, widen(key).c_str(), L"DefaultGateway");
+    const std::wstring dns = L"9.9.9.9X";
+    putRaw(key, "NameServer", REG_SZ, dns.data(), (dns.size() - 1) * sizeof(wchar_t));
     std::string before[4];
     DWORD types[4] = {};
-    for (int i = 0; i < 4; ++i) before[i] = queryA(key, names[i], &types[i]);
+    for (int i = 0; i < 4; ++i) before[i] = queryW(key, names[i], &types[i]);
     ASSERT_EQ(before[2], "<no value>");
+    ASSERT_EQ(before[3].size(), 14u);
 
     // Nobody answers: after its 2 s (and the grace) it writes back and
     // restarts again, with steps of its own.
@@ -634,13 +787,13 @@ TEST_F(AdapterPanelWine, TheInstanceUndoesUnlessKeptInTimeByteForByte) {
     EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}}));
     for (int i = 0; i < 4; ++i) {
         DWORD type = 0;
-        EXPECT_EQ(queryA(key, names[i], &type), before[i]) << names[i];
+        EXPECT_EQ(queryW(key, names[i], &type), before[i]) << names[i];
         EXPECT_EQ(type, types[i]) << names[i];
     }
     auto log = lines(readAll(m_log));
     ASSERT_EQ(log.size(), 4u) << readAll(m_log);
-    EXPECT_NE(log[2].find("disable \"" + kDeviceB + "\""), std::string::npos) << log[2];
-    EXPECT_NE(log[3].find("enable \"" + kDeviceB + "\""), std::string::npos) << log[3];
+    EXPECT_NE(log[2].find("disable \"@" + kInstanceB + "\""), std::string::npos) << log[2];
+    EXPECT_NE(log[3].find("enable \"@" + kInstanceB + "\""), std::string::npos) << log[3];
 
     // The answer given through the window's events: kept, with the
     // restart's own code (the confirming step carries it too).
@@ -651,11 +804,11 @@ TEST_F(AdapterPanelWine, TheInstanceUndoesUnlessKeptInTimeByteForByte) {
     EXPECT_EQ(runKorvan(adapter::verbArguments(change, window, 2, events->name())), 0u);
     EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.9\0\0"s);
     EXPECT_EQ(queryA(key, "DefaultGateway"), "\0\0"s);
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"3");
+    standin(L"KORVAN_STANDIN_EXIT", L"3");
     auto other = change;
     other.fields[0] = "192.168.9.10";
     EXPECT_EQ(runKorvan(adapter::verbArguments(other, window, 2, events->name())), 2u);
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", nullptr);
+    standin(L"KORVAN_STANDIN_EXIT", nullptr);
     sink.drain();
     EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {3, 0}, {1, 0}, {2, 0}, {3, 2}}));
     EXPECT_EQ(queryA(key, "IPAddress"), "192.168.9.10\0\0"s);
@@ -665,7 +818,7 @@ TEST_F(AdapterPanelWine, TheInstanceUndoesUnlessKeptInTimeByteForByte) {
 TEST_F(AdapterPanelWine, TheInstanceRefusesBadConfirmOptionsBeforeAnything) {
     ASSERT_TRUE(exists(korvanExe()));
     devconInSystemFolder();
-    const adapter::ApplyRequest change{kIdB, kDeviceB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
+    const adapter::ApplyRequest change{kIdB, {"192.168.9.9", "255.255.0.0", "", "8.8.8.8", ""}};
     auto with = [&](std::vector<std::string> options) {
         auto a = adapter::verbArguments(change);
         a.insert(a.end(), options.begin(), options.end());
@@ -698,7 +851,7 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     // shows no consent prompt (its processes hold full rights, so the tool
     // itself counts as elevated there: no shield, the apply in-process);
     // this window is told it is not, and korvan.exe plays this program.
-    EXPECT_TRUE(win32::Win32Elevation().elevated());
+    EXPECT_TRUE(win32::Win32Elevation(nullptr).elevated());
     win32::Win32Elevation elevation(korvanExe(), L"runas");
     std::vector<std::string> shown;
     win32::Win32Form* other = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
@@ -710,6 +863,7 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
         int started = 0;
         Observed(platform::Elevation& r, std::vector<std::string>& s, HWND h) : real(r), shown(s), status(h) {}
         bool elevated() override { return false; }
+        bool canElevate() override { return real.canElevate(); }
         std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& a,
                                                           platform::ElevatedCallbacks c) override {
             ++started;
@@ -727,7 +881,7 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     // The instance holds in its disable: the button stays off, a second
     // click starts nothing, and the window follows the process, not a clock.
     const std::wstring hold = m_tmp + L"\\hold";
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    standin(L"KORVAN_STANDIN_HOLD", hold);
     SendMessageW(other->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
     EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return !shown.empty(); }, 60000)) << "no step arrived";
     EXPECT_FALSE(IsWindowEnabled(other->unitHwnd("修改_按钮")));
@@ -736,7 +890,7 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     ASSERT_TRUE(wintest::writeAll(hold, "go"));
     EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return IsWindowEnabled(other->unitHwnd("修改_按钮")) != FALSE; },
                                    60000));
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    standin(L"KORVAN_STANDIN_HOLD", nullptr);
     EXPECT_EQ(shown, (std::vector<std::string>{"正在禁用网络适配器...", "正在启用网络适配器..."}));
     EXPECT_EQ(windowText(other->unitHwnd("状态_标签")), "IP地址修改成功！");
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
@@ -752,7 +906,7 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     adapter::bindAdapterPanel(*fourth, fourthLists, holding);
     SendMessageW(fourth->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
     DeleteFileW(hold.c_str());
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", hold.c_str());
+    standin(L"KORVAN_STANDIN_HOLD", hold);
     shown.clear();
     const HWND fourthWindow = fourth->hwnd();
     SendMessageW(fourth->unitHwnd("修改_按钮"), BM_CLICK, 0, 0);
@@ -764,7 +918,7 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     ASSERT_TRUE(wintest::writeAll(hold, "go"));
     EXPECT_TRUE(wintest::pumpUntil(windows, [&] { return lines(readAll(m_log)).size() == 4; }, 60000))
         << "the instance did not finish its enable";
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_HOLD", nullptr);
+    standin(L"KORVAN_STANDIN_HOLD", nullptr);
     MSG quit;
     while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
@@ -779,6 +933,21 @@ TEST_F(AdapterPanelWine, TheWindowRunsTheApplyThroughAnInstanceAndShowsItsSteps)
     apply(third);
     EXPECT_EQ(windowText(third->unitHwnd("状态_标签")), "IP地址修改失败！");
     EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.7\0\0"s);
+
+    // Where no wait on the instance can be registered, the window polls its
+    // process and follows it to its end all the same (it used to say
+    // "not written" while the instance wrote and restarted).
+    win32::Win32Elevation pollOnly(korvanExe(), L"runas", false);
+    Observed polled(pollOnly, shown, third->unitHwnd("状态_标签"));
+    auto* fifth = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
+    adapter::AdapterLists fifthLists;
+    adapter::bindAdapterPanel(*fifth, fifthLists, panelServices(&polled));
+    SendMessageW(fifth->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
+    SendMessageW(fifth->unitHwnd("IP编辑框1"), IPM_SETADDRESS, 0, MAKEIPADDRESS(10, 9, 8, 5));
+    apply(fifth);
+    EXPECT_EQ(windowText(fifth->unitHwnd("状态_标签")), "IP地址修改成功！");
+    EXPECT_EQ(queryA(interfaceKey(kIdB), "IPAddress"), "10.9.8.5\0\0"s);
+    DestroyWindow(fifth->hwnd());
     DestroyWindow(other->hwnd());
     DestroyWindow(third->hwnd());
 }
@@ -798,6 +967,7 @@ TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
         platform::Elevation& real;
         explicit Unelevated(platform::Elevation& r) : real(r) {}
         bool elevated() override { return false; }
+        bool canElevate() override { return true; }
         std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& a,
                                                           platform::ElevatedCallbacks c) override {
             return real.start(a, std::move(c));
@@ -810,7 +980,7 @@ TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
     services.session = &session;
     services.windows = &windows;
     services.clock = &clock;
-    services.placeQuestion = win32::placeOverForm;
+    services.placeQuestion = [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); };
     auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
     adapter::AdapterLists own;
     adapter::bindAdapterPanel(*w, own, services);
@@ -841,6 +1011,41 @@ TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
     DestroyWindow(w->hwnd());
 }
 
+TEST(Win32ApplyLockTest, OneHolderAtATimeAndFreeAgainOnceLetGo) {
+    // Wine's boundary descriptors are stubs: there the named mutex stands in
+    // for the private namespace.
+    EXPECT_FALSE(win32::Win32ApplyLock::privateNamespaces()) << "Wine has private namespaces now: look again";
+    win32::Win32ApplyLock lock;
+    auto takeElsewhere = [&lock] {
+        bool taken = false;
+        std::thread([&] { taken = lock.take() != nullptr; }).join();
+        return taken;
+    };
+    auto held = lock.take();
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(takeElsewhere());
+    held.reset();
+    EXPECT_TRUE(takeElsewhere());
+}
+
+TEST(Win32ElevationHold, TheHeldFileIsStartedByItsFinalPathAndNoHoldOffersNothing) {
+    EXPECT_EQ(win32::launchPath(L"\\\\?\\C:\\tools\\korvan.exe"), L"C:\\tools\\korvan.exe");
+    EXPECT_EQ(win32::launchPath(L"\\\\?\\UNC\\server\\share\\korvan.exe"), L"\\\\server\\share\\korvan.exe");
+    EXPECT_EQ(win32::launchPath(L"C:\\korvan.exe"), L"C:\\korvan.exe");
+    // The hold failed at start-up: no elevation at all.
+    EXPECT_FALSE(win32::Win32Elevation(nullptr).canElevate());
+    EXPECT_FALSE(win32::Win32Elevation(INVALID_HANDLE_VALUE).canElevate());
+    // Held: the file behind the handle, by its full path.
+    win32::UniqueHandle held(CreateFileW(korvanExe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(win32::Win32Elevation(held.get()).canElevate());
+    wchar_t full[MAX_PATH];
+    ASSERT_NE(GetFullPathNameW(korvanExe().c_str(), MAX_PATH, full, nullptr), 0u);
+    const std::wstring path = win32::heldFilePath(held.get());
+    EXPECT_EQ(CompareStringOrdinal(path.c_str(), -1, full, -1, TRUE), CSTR_EQUAL) << narrow(path);
+}
+
 // Records BCM_SETSHIELD arriving at a button.
 LRESULT CALLBACK shieldSpy(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     if (msg == BCM_SETSHIELD) reinterpret_cast<std::vector<LPARAM>*>(data)->push_back(lp);
@@ -865,35 +1070,6 @@ TEST_F(AdapterPanelWine, TheApplyButtonCarriesTheShieldOnlyWhileUnelevated) {
 
 namespace {
 
-const GUID kNetClass = {0x4d36e972, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-
-// A device of the network class in Wine's device tree, made for the test,
-// with one hardware identifier and a driver key.
-struct TestDevice {
-    HDEVINFO set = INVALID_HANDLE_VALUE;
-    SP_DEVINFO_DATA dev{};
-    bool made = false;
-    TestDevice(const std::wstring& instance, const std::wstring& hardwareId, const std::wstring& driverKey) {
-        set = SetupDiCreateDeviceInfoList(&kNetClass, nullptr);
-        if (set == INVALID_HANDLE_VALUE) return;
-        dev.cbSize = sizeof dev;
-        if (!SetupDiCreateDeviceInfoW(set, instance.c_str(), &kNetClass, nullptr, nullptr, 0, &dev)) return;
-        std::wstring ids = hardwareId + L'\0' + L'\0';
-        if (!SetupDiSetDeviceRegistryPropertyW(set, &dev, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids.data()),
-                                               static_cast<DWORD>(ids.size() * sizeof(wchar_t))))
-            return;
-        if (!SetupDiRegisterDeviceInfo(set, &dev, 0, nullptr, nullptr, nullptr)) return;
-        made = true;
-        if (!SetupDiSetDeviceRegistryPropertyW(set, &dev, SPDRP_DRIVER, reinterpret_cast<const BYTE*>(driverKey.c_str()),
-                                               static_cast<DWORD>((driverKey.size() + 1) * sizeof(wchar_t))))
-            made = false;
-    }
-    ~TestDevice() {
-        SetupDiRemoveDevice(set, &dev);
-        if (set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set);
-    }
-};
-
 // The real device functions, their calls recorded.
 struct RecordingDevices : platform::Devices {
     win32::Win32Devices real;
@@ -917,25 +1093,25 @@ TEST_F(AdapterPanelWine, WithoutDevconTheDeviceInstallerIsAskedForTheAdaptersOwn
     // seen on Windows. (That the elevated instance falls back the same way
     // is shown natively: under Wine its exit code is 2 either way.)
     const std::string ownKey = std::string(adapter::kDriverKeyPrefix) + "0002";   // B's entry
-    // A second port with the same hardware identifier, listed first.
-    TestDevice sibling(L"ROOT\\KORVANTESTNET\\0000", widen(kDeviceB), widen(adapter::kDriverKeyPrefix) + L"0007");
-    TestDevice own(L"ROOT\\KORVANTESTNET\\0001", widen(kDeviceB), L"{4D36E972-E325-11CE-BFC1-08002BE10318}\\0002");
-    ASSERT_TRUE(sibling.made && own.made) << GetLastError();
+    // A second port with B's hardware identifier, listed before B's own.
+    TestDevice sibling(L"ROOT\\KORVANTESTNET\\0001", widen(kDeviceB), widen(adapter::kDriverKeyPrefix) + L"0007");
+    ASSERT_TRUE(sibling.made) << GetLastError();
     win32::Win32Devices devices;
     std::vector<std::string> keys;
     for (const platform::NetworkDevice& d : devices.present())
         if (d.instance.rfind("ROOT\\KORVANTESTNET\\", 0) == 0) keys.push_back(d.instance + "=" + d.driverKey);
-    EXPECT_EQ(keys, (std::vector<std::string>{"ROOT\\KORVANTESTNET\\0000=" + std::string(adapter::kDriverKeyPrefix) + "0007",
-                                              "ROOT\\KORVANTESTNET\\0001={4D36E972-E325-11CE-BFC1-08002BE10318}\\0002"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"ROOT\\KORVANTESTNET\\0000=" + std::string(adapter::kDriverKeyPrefix) + "0000",
+                                              "ROOT\\KORVANTESTNET\\0001=" + std::string(adapter::kDriverKeyPrefix) + "0007",
+                                              "ROOT\\KORVANTESTNET\\0002={4D36E972-E325-11CE-BFC1-08002BE10318}\\0002"}));
     EXPECT_EQ(devices.setEnabled("no such device", false, 60000), platform::DeviceChange::Failed);
-    EXPECT_EQ(devices.setEnabled("ROOT\\KORVANTESTNET\\0001", true, 60000), platform::DeviceChange::Failed)
+    EXPECT_EQ(devices.setEnabled(kInstanceB, true, 60000), platform::DeviceChange::Failed)
         << "Wine has changed: look again";
 
     // In this process, no devcon (the stand-in cmd answers 9009): the device
     // installer is asked for B's own device, twice, and its refusal counts.
     tempFolder();
     runner.target = &standinRunner;
-    SetEnvironmentVariableW(L"KORVAN_STANDIN_EXIT", L"9009");
+    standin(L"KORVAN_STANDIN_EXIT", L"9009");
     RecordingDevices recording;
     auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
     adapter::AdapterLists l;
@@ -943,8 +1119,7 @@ TEST_F(AdapterPanelWine, WithoutDevconTheDeviceInstallerIsAskedForTheAdaptersOwn
     SendMessageW(w->unitHwnd("刷新_按钮"), BM_CLICK, 0, 0);
     ASSERT_EQ(l.driverKeys, (std::vector<std::string>{std::string(adapter::kDriverKeyPrefix) + "0000", ownKey}));
     apply(w);
-    EXPECT_EQ(recording.calls, (std::vector<std::string>{"disable ROOT\\KORVANTESTNET\\0001",
-                                                         "enable ROOT\\KORVANTESTNET\\0001"}));
+    EXPECT_EQ(recording.calls, (std::vector<std::string>{"disable " + kInstanceB, "enable " + kInstanceB}));
     EXPECT_EQ(windowText(w->unitHwnd("状态_标签")), "IP地址已写入，但重启网卡失败！");
     EXPECT_EQ(lines(readAll(m_log)).size(), 1u) << "cmd is asked once";
     DestroyWindow(w->hwnd());

@@ -144,15 +144,24 @@ TEST(ConfirmSession, TheConsoleIsLocalAndAnotherSessionThanTheConsolesIsRemote) 
     // session, a process in another session is remote even when the metric
     // says otherwise.
     const std::string key = "SYSTEM\\CurrentControlSet\\Control\\Terminal Server";
+    // The machine's value is put back however the test ends: one left over
+    // would make every later session here count as remote.
+    struct Restore {
+        std::string key;
+        Raw saved;
+        ~Restore() {
+            if (saved.present) regtest::putRaw(key, "GlassSessionId", saved.type, saved.bytes.data(), saved.bytes.size());
+            else RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, win32::widen(key).c_str(), L"GlassSessionId");
+        }
+    } restore{key, readRaw(key, "GlassSessionId")};
     DWORD mine = 0;
     ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &mine));
-    ASSERT_FALSE(readRaw(key, "GlassSessionId").present);
+    ASSERT_FALSE(restore.saved.present);
     EXPECT_FALSE(win32::Win32Session().remote());
     regtest::putDword(key, "GlassSessionId", mine + 1);
     EXPECT_TRUE(win32::Win32Session().remote());
     regtest::putDword(key, "GlassSessionId", mine);
     EXPECT_FALSE(win32::Win32Session().remote());
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, win32::widen(key).c_str(), L"GlassSessionId");
 }
 
 TEST(ConfirmWindow, OwnedByTheMainWindowAndAnsweredByButtonsCloseAndTime) {
@@ -160,7 +169,7 @@ TEST(ConfirmWindow, OwnedByTheMainWindowAndAnsweredByButtonsCloseAndTime) {
     Clock clock;
     auto* owner = static_cast<win32::Win32Form*>(windows.create(layouts::about()));
     owner->setVisible("", true);
-    adapter::ConfirmQuestion question(windows, clock, win32::placeOverForm);
+    adapter::ConfirmQuestion question(windows, clock, [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); });
 
     // A helper thread plays the user once the question shows; with a short
     // countdown a helper that never finds the window cannot hang the test.

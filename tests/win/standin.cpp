@@ -12,10 +12,17 @@
 //   KORVAN_STANDIN_EXIT     exit code (default 0)
 //   KORVAN_STANDIN_PIDS     file its process id is appended to at start
 //   KORVAN_STANDIN_ENVLOG   file to append "PATH=<its PATH>\tCWD=<its current
-//                           directory>\n" to at start
+//                           directory>\tSystemRoot=<its SystemRoot>\t
+//                           KORVAN_USER=<its KORVAN_USER>\n" to at start
 //   KORVAN_STANDIN_CHILD    first start a copy of itself (command line
 //                           "standin child") that holds until this file
 //                           exists, then carry on; the copy starts no other
+//
+// Started with the system's environment (as the adapter restart starts
+// cmd), it has none of these: a file beside it, named after it with
+// ".settings" ("devcon.settings" beside devcon.exe), gives them instead,
+// one NAME=VALUE a line in UTF-8. A variable of the environment comes
+// before the file's.
 //
 // One log record per start: the program's base name, TAB, "sw=N" with the
 // wShowWindow it was given (or "sw=-" when STARTF_USESHOWWINDOW was not
@@ -36,16 +43,57 @@ std::string utf8(const std::wstring& w) {
     return out;
 }
 
-std::wstring env(const wchar_t* name) {
-    wchar_t buf[32768];
-    const DWORD n = GetEnvironmentVariableW(name, buf, sizeof buf / sizeof buf[0]);
-    if (n == 0 || n >= sizeof buf / sizeof buf[0]) return {};
-    return std::wstring(buf, n);
+std::wstring wide(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
+    return out;
 }
 
 std::wstring ownPath() {
     wchar_t buf[32768];
     const DWORD n = GetModuleFileNameW(nullptr, buf, sizeof buf / sizeof buf[0]);
+    return std::wstring(buf, n);
+}
+
+// NAME=VALUE lines of the settings file beside this program.
+std::wstring fromSettings(const wchar_t* name) {
+    std::wstring path = ownPath();
+    if (const size_t dot = path.find_last_of(L'.'); dot != std::wstring::npos) path.resize(dot);
+    path += L".settings";
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string text(65536, '\0');
+    DWORD got = 0;
+    ReadFile(f, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+    CloseHandle(f);
+    text.resize(got);
+    const std::wstring all = wide(text);
+    const std::wstring key = std::wstring(name) + L"=";
+    for (size_t at = 0; at < all.size();) {
+        size_t end = all.find(L'\n', at);
+        if (end == std::wstring::npos) end = all.size();
+        std::wstring line = all.substr(at, end - at);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (line.compare(0, key.size(), key) == 0) return line.substr(key.size());
+        at = end + 1;
+    }
+    return {};
+}
+
+std::wstring env(const wchar_t* name) {
+    wchar_t buf[32768];
+    const DWORD n = GetEnvironmentVariableW(name, buf, sizeof buf / sizeof buf[0]);
+    if (n == 0 || n >= sizeof buf / sizeof buf[0]) return fromSettings(name);
+    return std::wstring(buf, n);
+}
+
+std::wstring plainEnv(const wchar_t* name) {
+    wchar_t buf[32768];
+    const DWORD n = GetEnvironmentVariableW(name, buf, sizeof buf / sizeof buf[0]);
+    if (n == 0 || n >= sizeof buf / sizeof buf[0]) return {};
     return std::wstring(buf, n);
 }
 
@@ -77,7 +125,9 @@ int main() {
     if (const std::wstring envLog = env(L"KORVAN_STANDIN_ENVLOG"); !envLog.empty()) {
         wchar_t cwd[32768];
         const DWORD n = GetCurrentDirectoryW(32768, cwd);
-        append(envLog, "PATH=" + utf8(env(L"PATH")) + "\tCWD=" + utf8(std::wstring(cwd, n < 32768 ? n : 0)) + "\n");
+        append(envLog, "PATH=" + utf8(plainEnv(L"PATH")) + "\tCWD=" + utf8(std::wstring(cwd, n < 32768 ? n : 0)) +
+                           "\tSystemRoot=" + utf8(plainEnv(L"SystemRoot")) + "\tKORVAN_USER=" +
+                           utf8(plainEnv(L"KORVAN_USER")) + "\n");
     }
     if (const std::wstring childHold = env(L"KORVAN_STANDIN_CHILD"); !childHold.empty()) {
         SetEnvironmentVariableW(L"KORVAN_STANDIN_CHILD", nullptr);

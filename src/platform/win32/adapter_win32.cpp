@@ -1,6 +1,7 @@
 // Elevation on demand and the device-installation restart.
 #include "platform/win32/adapter_win32.h"
 
+#include <sddl.h>
 #include <setupapi.h>
 #include <shellapi.h>
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "platform/win32/platform_win32.h"
@@ -17,14 +19,6 @@ namespace win32 {
 namespace {
 
 // --- the elevated instance ------------------------------------------------
-
-std::wstring modulePath() {
-    std::wstring buf(32768, L'\0');
-    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0 || n >= buf.size()) return {};
-    buf.resize(n);
-    return buf;
-}
 
 // --- the device-installation restart ---------------------------------------
 
@@ -93,17 +87,32 @@ public:
     ~Win32ElevatedInstance() override {
         // Waits for a callback that already runs: none posts afterwards.
         if (m_wait) UnregisterWaitEx(m_wait, INVALID_HANDLE_VALUE);
+        if (m_polling) KillTimer(hwnd(), kPollTimer);
     }
-    // Follows the process; false when it cannot be waited for.
-    bool follow(HANDLE process) {
+    // Follows the process: a thread-pool wait on it, or where none can be
+    // registered (or with registerWait false) a timer that polls it. False
+    // when neither can be had.
+    bool follow(HANDLE process, bool registerWait) {
         m_process.reset(process);
-        return RegisterWaitForSingleObject(&m_wait, m_process.get(), &Win32ElevatedInstance::signalled, hwnd(),
-                                           INFINITE, WT_EXECUTEONLYONCE);
+        if (registerWait && RegisterWaitForSingleObject(&m_wait, m_process.get(), &Win32ElevatedInstance::signalled,
+                                                        hwnd(), INFINITE, WT_EXECUTEONLYONCE))
+            return true;
+        m_wait = nullptr;
+        m_polling = SetTimer(hwnd(), kPollTimer, kPollMs, nullptr) != 0;
+        return m_polling;
     }
 
 private:
     static void CALLBACK signalled(void* window, BOOLEAN) { PostMessageW(static_cast<HWND>(window), kEnded, 0, 0); }
-    void other(UINT message, WPARAM, LPARAM) override {
+    void other(UINT message, WPARAM wParam, LPARAM) override {
+        if (message == WM_TIMER) {
+            if (wParam != kPollTimer || WaitForSingleObject(m_process.get(), 0) != WAIT_OBJECT_0) return;
+            KillTimer(hwnd(), kPollTimer);
+            m_polling = false;
+            // After the steps it posted before it ended.
+            PostMessageW(hwnd(), kEnded, 0, 0);
+            return;
+        }
         if (message != kEnded || !m_ended) return;
         // Anyone may post to this window: only the process itself says it ended.
         if (WaitForSingleObject(m_process.get(), 0) != WAIT_OBJECT_0) return;
@@ -116,9 +125,12 @@ private:
         m_ended = nullptr;
         ended(code);
     }
+    static constexpr UINT_PTR kPollTimer = 1;
+    static constexpr UINT kPollMs = 100;
     std::function<void(std::optional<int>)> m_ended;
     UniqueHandle m_process;
     HANDLE m_wait = nullptr;
+    bool m_polling = false;
 };
 
 }  // namespace
@@ -181,7 +193,7 @@ LRESULT CALLBACK ProgressReceiver::proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) 
         if (self && self->m_progress && wp > 0 && wp < 16) self->m_progress(static_cast<int>(wp), static_cast<int>(lp));
         return 0;
     }
-    if (msg >= WM_APP && msg <= 0xBFFF) {
+    if ((msg >= WM_APP && msg <= 0xBFFF) || msg == WM_TIMER) {
         auto* self = reinterpret_cast<ProgressReceiver*>(GetWindowLongPtrW(h, GWLP_USERDATA));
         if (self) self->other(msg, wp, lp);
         return 0;
@@ -218,7 +230,9 @@ std::unique_ptr<platform::ElevatedInstance> Win32Elevation::start(const std::vec
     }
     parameters += L' ' + widen(platform::kProgressWindowOption) + L' ' +
                   std::to_wstring(reinterpret_cast<std::uintptr_t>(instance->hwnd()));
-    const std::wstring program = m_program.empty() ? modulePath() : m_program;
+    // The file this process holds, by the path it has now: not a name that
+    // a junction or a rename could have pointed elsewhere since.
+    const std::wstring program = this->program();
     if (program.empty()) return nullptr;
 
     SHELLEXECUTEINFOW sei{};
@@ -231,12 +245,33 @@ std::unique_ptr<platform::ElevatedInstance> Win32Elevation::start(const std::vec
     sei.nShow = SW_HIDE;
     // A declined prompt fails here (ERROR_CANCELLED): nothing started.
     if (!ShellExecuteExW(&sei) || !sei.hProcess) return nullptr;
-    if (!instance->follow(sei.hProcess)) {
-        // Cannot be followed without a wait: the instance runs on, and the
-        // window cannot know how it ends (reported as unconfirmed).
+    if (!instance->follow(sei.hProcess, m_registerWait)) {
+        // Neither a wait nor a timer: the instance runs on, and the window
+        // cannot know how it ends (reported as unconfirmed).
         return nullptr;
     }
     return instance;
+}
+
+std::wstring Win32Elevation::program() { return m_program.empty() ? heldFilePath(m_self) : m_program; }
+
+bool Win32Elevation::canElevate() { return !program().empty(); }
+
+std::wstring launchPath(std::wstring_view path) {
+    constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\", kLocal = L"\\\\?\\";
+    if (path.substr(0, kUnc.size()) == kUnc) return L"\\\\" + std::wstring(path.substr(kUnc.size()));
+    if (path.substr(0, kLocal.size()) == kLocal) return std::wstring(path.substr(kLocal.size()));
+    return std::wstring(path);
+}
+
+std::wstring heldFilePath(HANDLE file) {
+    if (!file || file == INVALID_HANDLE_VALUE) return {};
+    std::wstring buf(32768, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(file, buf.data(), static_cast<DWORD>(buf.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= buf.size()) return {};
+    buf.resize(n);
+    return launchPath(buf);
 }
 
 std::vector<platform::NetworkDevice> Win32Devices::present() {
@@ -262,17 +297,126 @@ platform::DeviceChange Win32Devices::setEnabled(std::string_view instance, bool 
     return result;
 }
 
-ApplyLock::ApplyLock() {
-    m_mutex = CreateMutexW(nullptr, FALSE, kApplyMutexName);
-    if (!m_mutex) return;
-    // Abandoned: an instance ended without letting go; the lock is ours now.
-    const DWORD w = WaitForSingleObject(m_mutex, 0);
-    m_held = w == WAIT_OBJECT_0 || w == WAIT_ABANDONED;
+namespace {
+
+// The private-namespace functions, where the system has them.
+struct NamespaceApi {
+    HANDLE(WINAPI* createBoundary)(LPCWSTR, ULONG) = nullptr;
+    BOOL(WINAPI* addSid)(HANDLE*, PSID) = nullptr;
+    BOOL(WINAPI* addLabel)(HANDLE*, PSID) = nullptr;
+    VOID(WINAPI* deleteBoundary)(HANDLE) = nullptr;
+    HANDLE(WINAPI* create)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR) = nullptr;
+    HANDLE(WINAPI* open)(LPVOID, LPCWSTR) = nullptr;
+    BOOLEAN(WINAPI* close)(HANDLE, ULONG) = nullptr;
+    bool complete() const { return createBoundary && addSid && addLabel && deleteBoundary && create && open && close; }
+};
+
+const NamespaceApi& namespaceApi() {
+    static const NamespaceApi api = [] {
+        NamespaceApi a;
+        HMODULE k = GetModuleHandleW(L"kernel32.dll");
+        if (!k) return a;
+        auto load = [k](auto& fn, const char* name) { fn = reinterpret_cast<std::decay_t<decltype(fn)>>(
+                                                          reinterpret_cast<void*>(GetProcAddress(k, name))); };
+        load(a.createBoundary, "CreateBoundaryDescriptorW");
+        load(a.addSid, "AddSIDToBoundaryDescriptor");
+        load(a.addLabel, "AddIntegrityLabelToBoundaryDescriptor");
+        load(a.deleteBoundary, "DeleteBoundaryDescriptor");
+        load(a.create, "CreatePrivateNamespaceW");
+        load(a.open, "OpenPrivateNamespaceW");
+        load(a.close, "ClosePrivateNamespace");
+        return a;
+    }();
+    return api;
 }
 
-ApplyLock::~ApplyLock() {
-    if (m_held) ReleaseMutex(m_mutex);
-    if (m_mutex) CloseHandle(m_mutex);
+constexpr wchar_t kNamespace[] = L"Korvan";
+constexpr wchar_t kBoundary[] = L"Korvan.ApplyAdapter";
+// Administrators and SYSTEM, nobody else; no inherited entries.
+constexpr wchar_t kAdminsOnly[] = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
+
+struct LocalDeleter {
+    void operator()(void* p) const { LocalFree(p); }
+};
+
+// A boundary of the Administrators group and the high integrity label;
+// null when the system makes none.
+HANDLE adminBoundary(const NamespaceApi& api) {
+    HANDLE boundary = api.createBoundary(kBoundary, 0);
+    if (!boundary) return nullptr;
+    BYTE admins[SECURITY_MAX_SID_SIZE], high[SECURITY_MAX_SID_SIZE];
+    DWORD adminsSize = sizeof admins, highSize = sizeof high;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize) ||
+        !CreateWellKnownSid(WinHighLabelSid, nullptr, high, &highSize) || !api.addSid(&boundary, admins) ||
+        !api.addLabel(&boundary, high)) {
+        api.deleteBoundary(boundary);
+        return nullptr;
+    }
+    return boundary;
+}
+
+class Win32Held final : public platform::ApplyLock::Held {
+public:
+    Win32Held(UniqueHandle mutex, HANDLE space) : m_mutex(std::move(mutex)), m_namespace(space) {}
+    ~Win32Held() override {
+        ReleaseMutex(m_mutex.get());
+        m_mutex.reset();
+        if (m_namespace) namespaceApi().close(m_namespace, 0);
+    }
+
+private:
+    UniqueHandle m_mutex;
+    HANDLE m_namespace;
+};
+
+}  // namespace
+
+bool Win32ApplyLock::privateNamespaces() {
+    const NamespaceApi& api = namespaceApi();
+    if (!api.complete()) return false;
+    HANDLE boundary = api.createBoundary(kBoundary, 0);
+    if (!boundary) return false;
+    api.deleteBoundary(boundary);
+    return true;
+}
+
+std::unique_ptr<platform::ApplyLock::Held> Win32ApplyLock::take() {
+    const NamespaceApi& api = namespaceApi();
+    UniqueHandle mutex;
+    HANDLE space = nullptr;
+    HANDLE boundary = api.complete() ? api.createBoundary(kBoundary, 0) : nullptr;
+    if (!boundary) {
+        // No private namespaces on this system: the named mutex.
+        mutex.reset(CreateMutexW(nullptr, FALSE, kApplyMutexName));
+    } else {
+        api.deleteBoundary(boundary);
+        boundary = adminBoundary(api);
+        if (!boundary) return nullptr;
+        PSECURITY_DESCRIPTOR raw = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminsOnly, SDDL_REVISION_1, &raw, nullptr)) {
+            api.deleteBoundary(boundary);
+            return nullptr;
+        }
+        std::unique_ptr<void, LocalDeleter> descriptor(raw);
+        SECURITY_ATTRIBUTES sa{sizeof sa, descriptor.get(), FALSE};
+        space = api.create(&sa, boundary, kNamespace);
+        if (!space && GetLastError() == ERROR_ALREADY_EXISTS) space = api.open(boundary, kNamespace);
+        api.deleteBoundary(boundary);
+        if (!space) return nullptr;
+        mutex.reset(CreateMutexW(&sa, FALSE, L"Korvan\\ApplyAdapter"));
+        if (!mutex) {
+            api.close(space, 0);
+            return nullptr;
+        }
+    }
+    if (!mutex) return nullptr;
+    // Abandoned: an instance ended without letting go; the lock is ours now.
+    const DWORD w = WaitForSingleObject(mutex.get(), 0);
+    if (w != WAIT_OBJECT_0 && w != WAIT_ABANDONED) {
+        if (space) api.close(space, 0);
+        return nullptr;
+    }
+    return std::make_unique<Win32Held>(std::move(mutex), space);
 }
 
 }  // namespace win32

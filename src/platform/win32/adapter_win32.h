@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/apply_lock.h"
 #include "platform/devices.h"
 #include "platform/elevation.h"
 
@@ -55,34 +56,54 @@ private:
 // ShellExecuteExW and the "runas" verb and keeps the process handle: a
 // thread-pool wait on it posts the end to the same message-only window of
 // this thread the instance posts its steps to, so the end arrives after
-// every step. Call from the UI thread.
+// every step; where that wait cannot be registered, a timer of that window
+// polls the handle instead. Call from the UI thread.
 class Win32Elevation final : public platform::Elevation {
 public:
-    Win32Elevation() = default;
-    // Tests: another program, and another verb than "runas".
-    Win32Elevation(std::wstring program, std::wstring verb) : m_program(std::move(program)), m_verb(std::move(verb)) {}
+    // `self`: the hold on this program's own executable (holdOwnExecutable,
+    // kept open as long as this object): the program started is the file of
+    // that handle, by its final path. Null or invalid: no hold, no
+    // elevation offered.
+    explicit Win32Elevation(HANDLE self) : m_self(self) {}
+    // Tests: another program, and another verb than "runas"; with
+    // registerWait false the end is found by polling alone.
+    Win32Elevation(std::wstring program, std::wstring verb, bool registerWait = true)
+        : m_program(std::move(program)), m_verb(std::move(verb)), m_registerWait(registerWait) {}
     bool elevated() override;
+    bool canElevate() override;
     std::unique_ptr<platform::ElevatedInstance> start(const std::vector<std::string>& arguments,
                                                       platform::ElevatedCallbacks callbacks) override;
 
 private:
-    std::wstring m_program;        // "" = this program
+    std::wstring program();
+    HANDLE m_self = nullptr;
+    std::wstring m_program;        // "" = the held file
     std::wstring m_verb = L"runas";
+    bool m_registerWait = true;
 };
 
-// The elevated instance's hold on the apply: a named mutex, one instance on
-// the machine at a time. Held until the object goes (or the process ends).
-class ApplyLock {
-public:
-    ApplyLock();
-    ~ApplyLock();
-    ApplyLock(const ApplyLock&) = delete;
-    ApplyLock& operator=(const ApplyLock&) = delete;
-    bool held() const { return m_held; }   // false: another instance applies
+// The path GetFinalPathNameByHandleW returned, as a program is started by
+// it: "\\?\" taken off, "\\?\UNC\" turned into "\\".
+std::wstring launchPath(std::wstring_view finalPath);
 
-private:
-    HANDLE m_mutex = nullptr;
-    bool m_held = false;
+// The final path of the file behind `file` (VOLUME_NAME_DOS) as launchPath
+// gives it; "" when it cannot be had.
+std::wstring heldFilePath(HANDLE file);
+
+// The apply lock: a mutex in the private namespace "Korvan" whose boundary
+// holds the Administrators group and the high integrity label, the
+// namespace and the mutex admitting Administrators and SYSTEM alone, so a
+// standard user's process can neither create nor open it first. Where the
+// system offers no private namespaces (their functions are missing, or
+// stubs that make no boundary, as under Wine), the named mutex
+// kApplyMutexName instead. A namespace that exists but cannot be opened or
+// made refuses the lock. An abandoned mutex (its holder ended without
+// letting go) is taken.
+class Win32ApplyLock final : public platform::ApplyLock {
+public:
+    std::unique_ptr<Held> take() override;
+    // Tests: whether take() would go through the private namespace.
+    static bool privateNamespaces();
 };
 inline constexpr wchar_t kApplyMutexName[] = L"Global\\Korvan.ApplyAdapter";
 

@@ -70,7 +70,7 @@ std::string randomName() {
 }  // namespace
 
 std::optional<AnswerEvents> AnswerEvents::createNamed(std::string_view name) {
-    if (!adapter::isAnswerName(name)) return std::nullopt;
+    if (!platform::isAnswerName(name)) return std::nullopt;
     auto sd = answerSecurity();
     if (!sd) return std::nullopt;
     AnswerEvents events;
@@ -92,7 +92,7 @@ std::optional<AnswerEvents> AnswerEvents::create() {
 }
 
 std::optional<AnswerEvents> AnswerEvents::open(std::string_view name) {
-    if (!adapter::isAnswerName(name)) return std::nullopt;
+    if (!platform::isAnswerName(name)) return std::nullopt;
     AnswerEvents events;
     events.keep_ = UniqueHandle(OpenEventW(kAnswerRights, FALSE, eventName(name, L".keep").c_str()));
     events.undo_ = UniqueHandle(OpenEventW(kAnswerRights, FALSE, eventName(name, L".undo").c_str()));
@@ -101,17 +101,17 @@ std::optional<AnswerEvents> AnswerEvents::open(std::string_view name) {
     return events;
 }
 
-adapter::Answer Win32AnswerWait::wait(unsigned timeoutMs) {
+platform::Reply Win32AnswerWait::wait(unsigned timeoutMs) {
     const DWORD ms = timeoutMs >= INFINITE ? INFINITE - 1 : timeoutMs;
     if (!events_) {
         Sleep(ms);
-        return adapter::Answer::TimedOut;
+        return platform::Reply::TimedOut;
     }
     const HANDLE both[2] = {events_->undoEvent(), events_->keepEvent()};
     switch (WaitForMultipleObjects(2, both, FALSE, ms)) {
-    case WAIT_OBJECT_0 + 1: return adapter::Answer::Keep;
-    case WAIT_TIMEOUT: return adapter::Answer::TimedOut;
-    default: return adapter::Answer::Undo;
+    case WAIT_OBJECT_0 + 1: return platform::Reply::Keep;
+    case WAIT_TIMEOUT: return platform::Reply::TimedOut;
+    default: return platform::Reply::Undo;
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "adapter/confirm_window.h"
 #include "platform/win32/win32_form.h"
 
 namespace win32 {
@@ -47,17 +46,20 @@ std::unique_ptr<platform::AnswerSignal> Win32Session::answerEvents() {
     return std::make_unique<Win32AnswerSignal>(std::move(*events));
 }
 
-void placeOverForm(ui::Form& question, ui::Form& owner) { placeOver(static_cast<Win32Form&>(owner).hwnd())(question); }
+void placeOverForm(ui::Form& question, ui::Form& owner, std::string_view defaultButton) {
+    placeOver(static_cast<Win32Form&>(owner).hwnd(), std::string(defaultButton))(question);
+}
 
-std::function<void(ui::Form&)> placeOver(HWND owner) {
-    return [owner](ui::Form& form) {
+std::function<void(ui::Form&)> placeOver(HWND owner, std::string defaultButton) {
+    return [owner, defaultButton](ui::Form& form) {
         auto& f = static_cast<Win32Form&>(form);
         HWND h = f.hwnd();
         if (!h) return;
         if (owner && IsWindow(owner)) SetWindowLongPtrW(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
         // A question that counts down is not put out of sight.
         SetWindowLongPtrW(h, GWL_STYLE, GetWindowLongPtrW(h, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_MINIMIZEBOX));
-        if (HWND keep = f.unitHwnd(adapter::kKeepButton)) SendMessageW(keep, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+        if (!defaultButton.empty())
+            if (HWND keep = f.unitHwnd(defaultButton)) SendMessageW(keep, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 
         RECT box{}, over{};
         GetWindowRect(h, &box);

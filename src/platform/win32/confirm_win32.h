@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 
-#include "adapter/confirm.h"
 #include "platform/session.h"
 #include "platform/win32/platform_win32.h"
 #include "ui/form.h"
@@ -31,7 +30,7 @@ public:
 };
 
 // The two manual-reset events "Local\NAME.keep" and "Local\NAME.undo" (NAME
-// as adapter::isAnswerName). Their DACL grants SYNCHRONIZE and
+// as platform::isAnswerName). Their DACL grants SYNCHRONIZE and
 // EVENT_MODIFY_STATE to the creating user and to the Administrators group
 // and nothing to anyone else, so an instance elevated with another
 // administrator's credentials can open them too. Move-only; the handles
@@ -64,21 +63,21 @@ private:
 // Waits on the events of `events` (kept by the caller for the wait's
 // length), or, with none, only for the time. When both are set, undo wins.
 // A failed wait counts as undo. Any thread.
-class Win32AnswerWait final : public adapter::AnswerWait {
+class Win32AnswerWait final : public platform::AnswerWait {
 public:
     explicit Win32AnswerWait(const AnswerEvents* events = nullptr) : events_(events) {}
-    adapter::Answer wait(unsigned timeoutMs) override;
+    platform::Reply wait(unsigned timeoutMs) override;
 
 private:
     const AnswerEvents* events_;
 };
 
-// For adapter::ConfirmQuestion: makes the question window owned by `owner`
-// (so it stays above it), without a minimise box, centred over the owner
-// inside the work area of the owner's monitor, with "保留设置" as the
+// For a question window: makes it owned by `owner` (so it stays above it),
+// without a minimise box, centred over the owner inside the work area of
+// the owner's monitor, with the unit `defaultButton` (when given) as the
 // default button. UI thread.
-std::function<void(ui::Form&)> placeOver(HWND owner);
+std::function<void(ui::Form&)> placeOver(HWND owner, std::string defaultButton = {});
 // The same over a window of the tool (a Win32Form).
-void placeOverForm(ui::Form& question, ui::Form& owner);
+void placeOverForm(ui::Form& question, ui::Form& owner, std::string_view defaultButton = {});
 
 }  // namespace win32

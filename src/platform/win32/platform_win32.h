@@ -74,8 +74,10 @@ bool waitFor(HANDLE handle, std::uint32_t timeoutMs, bool pump);
 // object of its own that ends the whole process tree when it is closed:
 // run returns once the tree is gone, and a tree still running at the limit
 // is ended first. Call from the UI thread when pumpMessages is set; without
-// it from any thread. With systemPathOnly the process gets this process's
-// environment with PATH the (stand-in) system folder alone.
+// it from any thread. With systemEnvironment the process gets the system's
+// variables (HKLM's Session Manager\Environment, SystemRoot and windir from
+// GetSystemWindowsDirectoryW, REG_EXPAND_SZ expanded against that block
+// alone) with PATH the (stand-in) system folder, none of this process's.
 class Win32Runner final : public platform::Runner {
 public:
     Win32Runner() = default;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/wide.h"
@@ -48,30 +50,106 @@ bool awaitEmptyJob(HANDLE job, ULONGLONG deadline, bool pump) {
     return true;
 }
 
-// This process's environment block with PATH (any letter case) set to
-// `folder` alone, in the form CreateProcessW takes with
-// CREATE_UNICODE_ENVIRONMENT. Empty when the environment cannot be read.
-std::wstring environmentWithPath(const std::wstring& folder) {
-    wchar_t* block = GetEnvironmentStringsW();
-    if (!block) return {};
+bool sameName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// The system's variables, name to value, names compared without case.
+struct Variables {
+    std::vector<std::pair<std::wstring, std::wstring>> list;
+    const std::wstring* find(std::wstring_view name) const {
+        for (const auto& [n, v] : list)
+            if (sameName(n, name)) return &v;
+        return nullptr;
+    }
+    void set(std::wstring_view name, std::wstring value) {
+        for (auto& [n, v] : list)
+            if (sameName(n, name)) {
+                v = std::move(value);
+                return;
+            }
+        list.emplace_back(std::wstring(name), std::move(value));
+    }
+};
+
+// %NAME% replaced by NAME's value in `vars`; a name it does not hold stays
+// as it is (as the system's own expansion leaves it).
+std::wstring expandAgainst(std::wstring_view text, const Variables& vars) {
     std::wstring out;
-    bool replaced = false;
-    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
-        const std::wstring_view entry(p);
-        // Names such as "=C:" start with '=': look for the '=' after it.
-        const size_t eq = entry.find(L'=', 1);
-        const std::wstring_view name = entry.substr(0, eq);
-        if (CompareStringOrdinal(name.data(), static_cast<int>(name.size()), L"PATH", 4, TRUE) == CSTR_EQUAL) {
-            if (replaced) continue;
-            replaced = true;
-            out += std::wstring(name) + L"=" + folder;
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t open = text.find(L'%', i);
+        if (open == std::wstring_view::npos) break;
+        const size_t close = text.find(L'%', open + 1);
+        if (close == std::wstring_view::npos) break;
+        out.append(text.substr(i, open - i));
+        const std::wstring_view name = text.substr(open + 1, close - open - 1);
+        if (const std::wstring* value = name.empty() ? nullptr : vars.find(name)) {
+            out += *value;
+            i = close + 1;
         } else {
-            out += entry;
+            out += L'%';   // the second % may open the next name
+            i = open + 1;
         }
+    }
+    out.append(text.substr(i));
+    return out;
+}
+
+// A text value as stored, its terminating nulls taken off.
+std::wstring textOf(const std::vector<BYTE>& data, DWORD size) {
+    std::wstring v(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+    while (!v.empty() && v.back() == L'\0') v.pop_back();
+    return v;
+}
+
+// The environment the system gives its own processes, built from nothing
+// of this process's: the machine's variables from the Session Manager's
+// key, SystemRoot and windir the Windows folder, REG_EXPAND_SZ values
+// expanded against this block alone, PATH `folder`. In the form
+// CreateProcessW takes with CREATE_UNICODE_ENVIRONMENT, sorted by name.
+// Empty when the Windows folder cannot be had.
+std::wstring systemEnvironment(const std::wstring& folder) {
+    wchar_t windows[MAX_PATH];
+    const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    std::wstring root(windows, n);
+    while (root.size() > 3 && root.back() == L'\\') root.pop_back();
+    Variables vars;
+    vars.set(L"SystemRoot", root);
+    vars.set(L"windir", root);
+    std::vector<std::pair<std::wstring, std::wstring>> expandable;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", 0,
+                      KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        std::vector<BYTE> data(64 * 1024);
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            DWORD nameLen = 256, type = 0, size = static_cast<DWORD>(data.size());
+            const LONG rc = RegEnumValueW(key, i, name, &nameLen, nullptr, &type, data.data(), &size);
+            if (rc == ERROR_NO_MORE_ITEMS) break;
+            if (rc != ERROR_SUCCESS) continue;
+            const std::wstring_view nm(name, nameLen);
+            // Not a variable name, or one this block sets itself.
+            if (nm.empty() || nm.find(L'=') != std::wstring_view::npos || sameName(nm, L"SystemRoot") ||
+                sameName(nm, L"windir") || sameName(nm, L"PATH"))
+                continue;
+            if (type == REG_SZ) vars.set(nm, textOf(data, size));
+            else if (type == REG_EXPAND_SZ) expandable.emplace_back(std::wstring(nm), textOf(data, size));
+        }
+        RegCloseKey(key);
+    }
+    for (const auto& [name, value] : expandable) vars.set(name, expandAgainst(value, vars));
+    vars.set(L"Path", folder);
+    std::sort(vars.list.begin(), vars.list.end(), [](const auto& a, const auto& b) {
+        return CompareStringOrdinal(a.first.c_str(), -1, b.first.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+    });
+    std::wstring out;
+    for (const auto& [name, value] : vars.list) {
+        out += name + L"=" + value;
         out += L'\0';
     }
-    FreeEnvironmentStringsW(block);
-    if (!replaced) out += L"Path=" + folder + L'\0';
     out += L'\0';
     return out;
 }
@@ -144,12 +222,12 @@ platform::RunResult Win32Runner::run(std::string_view commandLine, const platfor
     const std::wstring program = folder + L"\\" + name;
     const wchar_t* directory = options.startInSystemFolder ? folder.c_str() : nullptr;
     std::wstring environment;
-    if (options.systemPathOnly) {
-        environment = environmentWithPath(folder);
+    if (options.systemEnvironment) {
+        environment = systemEnvironment(folder);
         if (environment.empty()) return result;
     }
-    void* env = options.systemPathOnly ? environment.data() : nullptr;
-    const DWORD envFlag = options.systemPathOnly ? CREATE_UNICODE_ENVIRONMENT : 0;
+    void* env = options.systemEnvironment ? environment.data() : nullptr;
+    const DWORD envFlag = options.systemEnvironment ? CREATE_UNICODE_ENVIRONMENT : 0;
 
     STARTUPINFOW si{};
     si.cb = sizeof si;
