@@ -172,3 +172,37 @@ TEST(AboutKeys, EscClosesTheAboutWindow) {
     key(windows, VK_ESCAPE);
     EXPECT_FALSE(about->alive());
 }
+
+TEST(ScopedEnter, EnterInAnIpFieldPressesItsButtonElsewhereTheDefault) {
+    static constexpr ui::Unit units[] = {
+        {"标签1", ui::Kind::Label, "", 8, 8, 60, 20, "服务器："},
+        {"地址框", ui::Kind::IpAddress, "", 70, 8, 150, 20},
+        {"添加", ui::Kind::Button, "", 230, 8, 60, 22, "添加"},
+        {"名称框", ui::Kind::Edit, "", 8, 40, 150, 20},
+        {"开始", ui::Kind::Button, "", 230, 40, 60, 22, "开始"},
+    };
+    static constexpr ui::EnterKey scoped[] = {{"地址框", "添加"}};
+    static constexpr ui::Layout layout{.name = "scoped", .title = "测试", .width = 320, .height = 120, .units = units,
+                                       .keys = {.defaultButton = "开始", .escapeCloses = true, .enterKeys = scoped}};
+    win32::Win32Windows windows;
+    auto* f = static_cast<win32::Win32Form*>(windows.create(layout));
+    std::vector<std::string> pressed;
+    for (const char* b : {"添加", "开始"}) f->on(b, ui::Event::Click, [&, b](ui::EventArgs&) { pressed.push_back(b); });
+    f->setVisible("", true);
+    f->focus("地址框");
+    windows.pump();
+    EXPECT_TRUE(isDefault(f->unitHwnd("添加")));
+    key(windows, VK_RETURN);
+    f->focus("名称框");
+    EXPECT_TRUE(isDefault(f->unitHwnd("开始")));
+    EXPECT_FALSE(isDefault(f->unitHwnd("添加")));
+    key(windows, VK_RETURN);
+    EXPECT_EQ(pressed, (std::vector<std::string>{"添加", "开始"}));
+    // A default that is disabled is not pressed.
+    f->setEnabled("开始", false);
+    EXPECT_FALSE(isDefault(f->unitHwnd("开始")));
+    key(windows, VK_RETURN);
+    EXPECT_EQ(pressed.size(), 2u);
+    key(windows, VK_ESCAPE);
+    EXPECT_FALSE(f->alive());
+}

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_form_internal.h"
 
 namespace win32 {
@@ -48,6 +49,36 @@ void Win32Form::updateIcons() {
         if (icons_[i]) DestroyIcon(icons_[i]);
         icons_[i] = icon;
     }
+}
+
+HIMAGELIST Win32Form::listImages(const ui::Unit& u) const {
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    const std::wstring wide = widen(u.extra);
+    if (dpi_ == 96)
+        return ImageList_LoadImageW(inst, wide.c_str(), 16, 0, RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    // The strip of 16-pixel images stretched pixel for pixel, so the mask
+    // colour stays exact.
+    auto strip = static_cast<HBITMAP>(LoadImageW(inst, wide.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!strip) return nullptr;
+    BITMAP bm{};
+    GetObjectW(strip, sizeof bm, &bm);
+    const int w = scale(bm.bmWidth), h = scale(bm.bmHeight);
+    HDC screen = GetDC(nullptr);
+    HDC from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    HBITMAP big = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ oldFrom = SelectObject(from, strip), oldTo = SelectObject(to, big);
+    SetStretchBltMode(to, COLORONCOLOR);
+    StretchBlt(to, 0, 0, w, h, from, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+    DeleteDC(from);
+    DeleteDC(to);
+    ReleaseDC(nullptr, screen);
+    HIMAGELIST list = ImageList_Create(scale(16), h, ILC_COLOR24 | ILC_MASK, bm.bmWidth / 16, 0);
+    if (list) ImageList_AddMasked(list, big, RGB(255, 0, 255));
+    DeleteObject(big);
+    DeleteObject(strip);
+    return list;
 }
 
 void Win32Form::placeInner(UnitRec& u) {
@@ -95,7 +126,13 @@ void Win32Form::rescale(int dpi, const RECT* suggested) {
         if (k == Kind::ListView) {
             for (size_t c = 0; c < u->columnWidths.size(); ++c)
                 SendMessageW(u->hwnd, LVM_SETCOLUMNWIDTH, c, scale(u->columnWidths[c]));
-            if (u->images) SendMessageW(u->hwnd, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(u->images));
+            if (u->images && !u->unit->extra.empty()) {
+                if (HIMAGELIST fresh = listImages(*u->unit)) {
+                    SendMessageW(u->hwnd, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(fresh));
+                    ImageList_Destroy(u->images);
+                    u->images = fresh;
+                }
+            }
         }
         if (k == Kind::DropList || k == Kind::DriveBox) {
             // The selection field and the items as high as the new font.

@@ -386,8 +386,7 @@ void Win32Form::createUnit(UnitRec& u) {
     case Kind::ListView:
         SendMessageW(u.hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
         if (!d.extra.empty()) {
-            u.images = ImageList_LoadImageW(inst, widen(d.extra).c_str(), 16, 0, RGB(255, 0, 255), IMAGE_BITMAP,
-                                            LR_CREATEDIBSECTION);
+            u.images = listImages(d);
             if (u.images) SendMessageW(u.hwnd, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(u.images));
         }
         break;
@@ -695,6 +694,7 @@ void Win32Form::setVisible(std::string_view unit, bool on) {
     if (!u) return;
     u->visible = on;
     applyVisibility(*u);
+    if (u->hwnd) showDefault();
 }
 
 bool Win32Form::enabled(std::string_view unit) const {
@@ -714,6 +714,7 @@ void Win32Form::setEnabled(std::string_view unit, bool on) {
     if (!u) return;
     u->enabled = on;
     if (u->hwnd) EnableWindow(u->hwnd, on);
+    if (u->hwnd) showDefault();   // a disabled default is not drawn as one
     if (u->unit->kind == Kind::MenuItem && u->menu)
         EnableMenuItem(u->menu, u->menuId, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
 }
@@ -946,6 +947,13 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
         const Kind k = u->unit->kind;
         const WORD code = HIWORD(wp);
         if ((k == Kind::Button || k == Kind::FlatButton || k == Kind::CheckBox || k == Kind::Radio) && code == BN_CLICKED) {
+            if (k == Kind::Radio && ctl == focusing_ && (GetKeyState(VK_TAB) & 0x8000)) {
+                // Windows clicks an unchosen option that Tab brings the focus
+                // to; Tab only visits (the arrows choose).
+                SendMessageW(ctl, BM_SETCHECK, BST_UNCHECKED, 0);
+                refreshTabStops();
+                return 0;
+            }
             fire(u->name, Event::Click);
             if (k == Kind::Radio && alive()) refreshTabStops();
         }

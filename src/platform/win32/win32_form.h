@@ -15,6 +15,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <map>
 #include <memory>
@@ -124,6 +125,9 @@ private:
     // fonts made afresh, every unit placed again from its 96-DPI rect.
     void rescale(int dpi, const RECT* suggested);
     void placeInner(UnitRec& u);
+    // A list view's small images (the layout's bitmap strip of 16-pixel
+    // images) at the window's DPI. The caller owns the list.
+    HIMAGELIST listImages(const ui::Unit& u) const;
     void centreOverOwner();
     void updateIcons();
     // The accessible object of a named control (win32_access.cpp); handled
@@ -193,6 +197,7 @@ private:
     SIZE windowPhysical_{};   // the outer size the window got for windowLogical_
     HWND placedOver_ = nullptr;
     HWND defaultShown_ = nullptr;   // the button drawn as the default
+    HWND focusing_ = nullptr;       // an option taking the focus
     HICON icons_[2] = {};           // small and big, at the window's DPI
     std::vector<std::unique_ptr<UnitRec>> units_;
     std::map<std::string, UnitRec*, std::less<>> byName_;

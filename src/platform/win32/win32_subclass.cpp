@@ -170,6 +170,15 @@ LRESULT Win32Form::controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARA
     case WM_SETFOCUS:
         lastFocus_ = h;
         showDefault();
+        if (k == Kind::Radio) {
+            // What the option does when it gets the focus is watched (see
+            // the window's BN_CLICKED).
+            focusing_ = h;
+            const LRESULT r = DefSubclassProc(h, msg, wp, lp);
+            focusing_ = nullptr;
+            handled = true;
+            return r;
+        }
         break;
     case WM_SETCURSOR:
         if (k == Kind::Hyperlink) {
