@@ -73,7 +73,7 @@ int run(HANDLE self) {
     win32::Win32Session session;
     services.session = &session;
     services.clock = &clock;
-    services.placeQuestion = [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); };
+    services.placeQuestion = win32::placeOverForm;
     // The DNS test's window's place (its datagrams are declared before the
     // workers, so a worker still winding down never outlives them).
     services.placeDns = win32::placeDnsWindow;

@@ -96,6 +96,42 @@ void fillGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
     GradientFill(dc, v, 2, &gr, 1, GRADIENT_FILL_RECT_V);
 }
 
+// The window's DPI (per monitor where the system knows it): what the skin
+// draws itself scales with it, as the controls do.
+int dpiOf(HWND h) {
+    using Fn = UINT(WINAPI*)(HWND);
+    static const auto fn =
+        reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (fn) {
+        if (UINT d = fn(h)) return static_cast<int>(d);
+    }
+    HDC dc = GetDC(nullptr);
+    const int d = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(nullptr, dc);
+    return d > 0 ? d : 96;
+}
+
+int px(HWND h, int v) { return MulDiv(v, dpiOf(h), 96); }
+
+int metric(int index, int dpi) {
+    using Fn = int(WINAPI*)(int, UINT);
+    static const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    return fn ? fn(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
+}
+
+// The caption font at a DPI.
+LOGFONTW captionFont(int dpi) {
+    using Fn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    static const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof ncm;
+    if (!fn || !fn(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, static_cast<UINT>(dpi)))
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
+    return ncm.lfCaptionFont;
+}
+
 void roundFrame(HDC dc, const RECT& r, COLORREF pen, int radius) {
     HPEN p = CreatePen(PS_SOLID, 1, pen);
     HGDIOBJ op = SelectObject(dc, p);
@@ -175,8 +211,15 @@ void paintButton(HWND h, HDC dc) {
     } else if (!flat) {
         fillGradient(dc, face, col(skin::kButtonTop), col(skin::kButtonBottom));
     }
-    if (!flat || hot || pressed)
-        roundFrame(dc, r, col(hot || focused ? skin::kAccent : skin::kButtonBorder), 4);
+    const bool isDefault = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && enabled;
+    if (!flat || hot || pressed || isDefault)
+        roundFrame(dc, r, col(hot || focused || isDefault ? skin::kAccent : skin::kButtonBorder), px(h, 4));
+    if (isDefault) {
+        // The default button (what Enter presses) has a second ring.
+        RECT inner = r;
+        InflateRect(&inner, -1, -1);
+        roundFrame(dc, inner, col(skin::kAccent), px(h, 4));
+    }
 
     HFONT f = reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0));
     HGDIOBJ of = SelectObject(dc, f ? f : GetStockObject(DEFAULT_GUI_FONT));
@@ -189,7 +232,7 @@ void paintButton(HWND h, HDC dc) {
     SelectObject(dc, of);
     if (focused && !(SendMessageW(h, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
         RECT fr = r;
-        InflateRect(&fr, -3, -3);
+        InflateRect(&fr, -px(h, 3), -px(h, 3));
         DrawFocusRect(dc, &fr);
     }
 }
@@ -205,11 +248,11 @@ void paintGroup(HWND h, HDC dc) {
     GetTextMetricsW(dc, &tm);
     RECT frame = r;
     frame.top += text.empty() ? 0 : tm.tmHeight / 2;
-    roundFrame(dc, frame, col(skin::kFrame), 6);
+    roundFrame(dc, frame, col(skin::kFrame), px(h, 6));
     if (!text.empty()) {
         SIZE s{};
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &s);
-        RECT tr{r.left + 8, r.top, r.left + 8 + s.cx + 6, r.top + tm.tmHeight};
+        RECT tr{r.left + px(h, 8), r.top, r.left + px(h, 8) + s.cx + px(h, 6), r.top + tm.tmHeight};
         FillRect(dc, &tr, brush(skin::kWindow));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, col(skin::kAccent));
@@ -279,11 +322,12 @@ void paintCaption(HWND h, bool active) {
     GetWindowRect(h, &wr);
     OffsetRect(&wr, -wr.left, -wr.top);
     bool sizing = style & WS_THICKFRAME;
-    int bx = GetSystemMetrics(sizing ? SM_CXSIZEFRAME : SM_CXFIXEDFRAME);
-    int by = GetSystemMetrics(sizing ? SM_CYSIZEFRAME : SM_CYFIXEDFRAME);
-    int ch = GetSystemMetrics(SM_CYCAPTION) - 1;
+    const int dpi = dpiOf(h);
+    int bx = metric(sizing ? SM_CXSIZEFRAME : SM_CXFIXEDFRAME, dpi);
+    int by = metric(sizing ? SM_CYSIZEFRAME : SM_CYFIXEDFRAME, dpi);
+    int ch = metric(SM_CYCAPTION, dpi) - 1;
     int buttons = (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) ? 3 : 1;
-    RECT bar{bx, by, wr.right - bx - buttons * GetSystemMetrics(SM_CXSIZE) - 2, by + ch};
+    RECT bar{bx, by, wr.right - bx - buttons * metric(SM_CXSIZE, dpi) - 2, by + ch};
     if (bar.right <= bar.left) return;
     HDC dc = GetWindowDC(h);
     COLORREF base = active ? col(skin::kAccent) : col(skin::kButtonBorder);
@@ -292,15 +336,13 @@ void paintCaption(HWND h, bool active) {
     int x = bar.left + 3;
     HICON icon = reinterpret_cast<HICON>(SendMessageW(h, WM_GETICON, ICON_SMALL2, 0));
     if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(h, GCLP_HICONSM));
-    int is = GetSystemMetrics(SM_CXSMICON);
+    int is = metric(SM_CXSMICON, dpi);
     if (icon) {
         DrawIconEx(dc, x, bar.top + (ch - is) / 2, icon, is, is, 0, nullptr, DI_NORMAL);
         x += is + 4;
     }
-    NONCLIENTMETRICSW ncm{};
-    ncm.cbSize = sizeof ncm;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
-    HFONT font = CreateFontIndirectW(&ncm.lfCaptionFont);
+    const LOGFONTW lf = captionFont(dpi);
+    HFONT font = CreateFontIndirectW(&lf);
     HGDIOBJ of = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, col(skin::kCaptionText));

@@ -69,7 +69,7 @@ int wmain(int argc, wchar_t** argv) {
         windows.pump();
         Sleep(20);
     }
-    adapter::ConfirmQuestion question(windows, clock, [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); });
+    adapter::ConfirmQuestion question(windows, clock, win32::placeOverForm);
     // A few seconds into the countdown, once it has drawn.
     SetTimer(nullptr, 0, 2500, shoot);
     std::optional<adapter::ConfirmResult> r;

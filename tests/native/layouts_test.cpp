@@ -111,24 +111,4 @@ TEST(Layouts, KeysNameButtons) {
     }
 }
 
-TEST(Layouts, EnterPressesTheFocusedButtonThenTheScopedThenTheDefault) {
-    using ui::Unit;
-    static constexpr Unit units[] = {
-        {"框", Kind::GroupBox, "", 0, 0, 100, 50},
-        {"地址", Kind::IpAddress, "框", 0, 0, 50, 20},
-        {"添加", Kind::Button, "框", 60, 0, 30, 20},
-        {"名字", Kind::Edit, "", 0, 60, 50, 20},
-        {"开始", Kind::Button, "", 60, 60, 30, 20},
-    };
-    static constexpr ui::EnterKey scoped[] = {{"框", "添加"}};
-    constexpr ui::Layout l{.name = "t", .units = units, .keys = {.defaultButton = "开始", .enterKeys = scoped}};
-    EXPECT_EQ(ui::enterButton(l, "开始"), "开始");
-    EXPECT_EQ(ui::enterButton(l, "添加"), "添加");
-    EXPECT_EQ(ui::enterButton(l, "地址"), "添加");   // inside the scoped group box
-    EXPECT_EQ(ui::enterButton(l, "名字"), "开始");
-    EXPECT_EQ(ui::enterButton(l, ""), "开始");
-    constexpr ui::Layout none{.name = "n", .units = units};
-    EXPECT_EQ(ui::enterButton(none, "名字"), "");
-}
-
 }  // namespace

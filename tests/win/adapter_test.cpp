@@ -980,7 +980,7 @@ TEST_F(AdapterPanelWine, OverARemoteSessionTheWindowAsksAndTheInstanceUndoes) {
     services.session = &session;
     services.windows = &windows;
     services.clock = &clock;
-    services.placeQuestion = [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); };
+    services.placeQuestion = win32::placeOverForm;
     auto* w = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
     adapter::AdapterLists own;
     adapter::bindAdapterPanel(*w, own, services);

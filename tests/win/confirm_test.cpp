@@ -169,7 +169,7 @@ TEST(ConfirmWindow, OwnedByTheMainWindowAndAnsweredByButtonsCloseAndTime) {
     Clock clock;
     auto* owner = static_cast<win32::Win32Form*>(windows.create(layouts::about()));
     owner->setVisible("", true);
-    adapter::ConfirmQuestion question(windows, clock, [](ui::Form& q, ui::Form& o) { win32::placeOverForm(q, o, adapter::kKeepButton); });
+    adapter::ConfirmQuestion question(windows, clock, win32::placeOverForm);
 
     // A helper thread plays the user once the question shows; with a short
     // countdown a helper that never finds the window cannot hang the test.

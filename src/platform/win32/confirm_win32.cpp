@@ -46,35 +46,17 @@ std::unique_ptr<platform::AnswerSignal> Win32Session::answerEvents() {
     return std::make_unique<Win32AnswerSignal>(std::move(*events));
 }
 
-void placeOverForm(ui::Form& question, ui::Form& owner, std::string_view defaultButton) {
-    placeOver(static_cast<Win32Form&>(owner).hwnd(), std::string(defaultButton))(question);
-}
+void placeOverForm(ui::Form& question, ui::Form& owner) { placeOver(static_cast<Win32Form&>(owner).hwnd())(question); }
 
-std::function<void(ui::Form&)> placeOver(HWND owner, std::string defaultButton) {
-    return [owner, defaultButton](ui::Form& form) {
+std::function<void(ui::Form&)> placeOver(HWND owner) {
+    return [owner](ui::Form& form) {
         auto& f = static_cast<Win32Form&>(form);
         HWND h = f.hwnd();
         if (!h) return;
-        if (owner && IsWindow(owner)) SetWindowLongPtrW(h, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-        // A question that counts down is not put out of sight.
+        // A question that counts down is not put out of sight. Its default
+        // button is its layout's.
         SetWindowLongPtrW(h, GWL_STYLE, GetWindowLongPtrW(h, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_MINIMIZEBOX));
-        if (!defaultButton.empty())
-            if (HWND keep = f.unitHwnd(defaultButton)) SendMessageW(keep, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-
-        RECT box{}, over{};
-        GetWindowRect(h, &box);
-        MONITORINFO mi{};
-        mi.cbSize = sizeof mi;
-        HMONITOR monitor = MonitorFromWindow(owner && IsWindow(owner) ? owner : h, MONITOR_DEFAULTTONEAREST);
-        if (!GetMonitorInfoW(monitor, &mi)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &mi.rcWork, 0);
-        const RECT& work = mi.rcWork;
-        if (!owner || IsIconic(owner) || !GetWindowRect(owner, &over)) over = work;
-        const int w = box.right - box.left, ht = box.bottom - box.top;
-        int x = over.left + (over.right - over.left - w) / 2;
-        int y = over.top + (over.bottom - over.top - ht) / 2;
-        x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - w));
-        y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - ht));
-        SetWindowPos(h, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        f.placeOverOwner(owner);
     };
 }
 

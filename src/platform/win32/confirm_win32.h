@@ -74,10 +74,10 @@ private:
 
 // For a question window: makes it owned by `owner` (so it stays above it),
 // without a minimise box, centred over the owner inside the work area of
-// the owner's monitor, with the unit `defaultButton` (when given) as the
-// default button. UI thread.
-std::function<void(ui::Form&)> placeOver(HWND owner, std::string defaultButton = {});
+// the owner's monitor; its default button is the one its layout declares.
+// UI thread.
+std::function<void(ui::Form&)> placeOver(HWND owner);
 // The same over a window of the tool (a Win32Form).
-void placeOverForm(ui::Form& question, ui::Form& owner, std::string_view defaultButton = {});
+void placeOverForm(ui::Form& question, ui::Form& owner);
 
 }  // namespace win32

@@ -74,6 +74,8 @@ Win32Form::~Win32Form() {
         if (u->images) ImageList_Destroy(u->images);
     }
     if (accel_) DestroyAcceleratorTable(accel_);
+    for (HICON i : icons_)
+        if (i) DestroyIcon(i);
     for (auto& [k, f] : fonts_) DeleteObject(f);
     for (auto& [k, b] : brushes_) DeleteObject(b);
 }
@@ -97,6 +99,7 @@ void Win32Form::build() {
     int x = work.left + std::max(0, static_cast<int>((work.right - work.left - w) / 2));
     int y = work.top + std::max(0, static_cast<int>((work.bottom - work.top - h) / 2));
     SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    windowPhysical_ = {w, h};
 
     NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof ncm;
@@ -124,6 +127,7 @@ void Win32Form::build() {
             rec->font = u.font;
             rec->fontSet = true;
         }
+        if (ui::needsName(u.kind)) rec->accName = widen(ui::accessibleName(layout_, u.name));
         UnitRec* raw = rec.get();
         units_.push_back(std::move(rec));
         byName_.emplace(raw->name, raw);
@@ -148,10 +152,13 @@ void Win32Form::build() {
     });
     // A unit that lies over an earlier one (a link over a text) is drawn
     // above it; units that do not overlap keep the creation order, which is
-    // also the keyboard order.
+    // also the keyboard order. The keyboard order stays the table's: of two
+    // fields that overlap the earlier stays above, and a field over a text
+    // is put above by putting the text below it.
     auto isFrame = [](const UnitRec* u) {
         return u->unit->kind == Kind::GroupBox || (u->unit->flags & ui::kBehind);
     };
+    auto isField = [](const UnitRec* u) { return takesTab(*u->unit); };
     for (size_t i = 0; i < units_.size(); ++i) {
         UnitRec* a = units_[i].get();
         if (!a->hwnd || isFrame(a)) continue;
@@ -162,7 +169,17 @@ void Win32Form::build() {
             GetWindowRect(a->hwnd, &ra);
             GetWindowRect(b->hwnd, &rb);
             if (!IntersectRect(&both, &ra, &rb)) continue;
-            HWND above = GetWindow(b->hwnd, GW_HWNDPREV);
+            if (isField(a)) {
+                if (!isField(b)) SetWindowPos(b->hwnd, a->hwnd, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                continue;
+            }
+            // Over an option: above its whole group, which stays together
+            // for the arrow keys.
+            size_t k = j;
+            while (b->unit->kind == Kind::Radio && k > 0 && units_[k - 1]->unit->kind == Kind::Radio &&
+                   units_[k - 1]->parent == b->parent && units_[k - 1]->hwnd)
+                --k;
+            HWND above = GetWindow(units_[k]->hwnd, GW_HWNDPREV);
             SetWindowPos(a->hwnd, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
@@ -174,6 +191,25 @@ void Win32Form::build() {
             SetWindowPos(u->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
+    // A group of options ends at the control after it: the arrow keys stay
+    // among the options.
+    for (size_t i = 0; i + 1 < units_.size(); ++i) {
+        const UnitRec* a = units_[i].get();
+        if (a->unit->kind != Kind::Radio || !a->hwnd) continue;
+        for (size_t j = i + 1; j < units_.size(); ++j) {
+            UnitRec* b = units_[j].get();
+            if (!b->hwnd || GetParent(b->hwnd) != GetParent(a->hwnd)) continue;
+            if (b->unit->kind != Kind::Radio || b->parent != a->parent)
+                SetWindowLongPtrW(b->hwnd, GWL_STYLE, GetWindowLongPtrW(b->hwnd, GWL_STYLE) | WS_GROUP);
+            break;
+        }
+    }
+    refreshTabStops();
+    showDefault();
+    HDC screen = GetDC(nullptr);
+    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    if (dpi_ != systemDpi) updateIcons();
 }
 
 HWND Win32Form::hostOf(const UnitRec& u) const {
@@ -350,13 +386,24 @@ void Win32Form::createUnit(UnitRec& u) {
     case Kind::ListView:
         SendMessageW(u.hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
         if (!d.extra.empty()) {
-            u.images = ImageList_LoadImageW(inst, widen(d.extra).c_str(), 16, 0, RGB(255, 0, 255), IMAGE_BITMAP,
-                                            LR_CREATEDIBSECTION);
+            u.images = listImages(d);
             if (u.images) SendMessageW(u.hwnd, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(u.images));
         }
         break;
     case Kind::Progress:
         SendMessageW(u.hwnd, PBM_SETRANGE32, u.rangeMin, u.rangeMax);
+        break;
+    case Kind::IpAddress:
+        // Its four edits: named, and placed again when the DPI changes.
+        u.innerDpi = dpi_;
+        for (HWND c = GetWindow(u.hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            RECT r;
+            GetWindowRect(c, &r);
+            MapWindowPoints(nullptr, u.hwnd, reinterpret_cast<POINT*>(&r), 2);
+            u.inner.emplace_back(c, r);
+            SetWindowSubclass(c, innerSubclass, 2, reinterpret_cast<DWORD_PTR>(this));
+        }
+        std::sort(u.inner.begin(), u.inner.end(), [](auto& a, auto& b) { return a.second.left < b.second.left; });
         break;
     case Kind::DriveBox: {
         wchar_t drives[512] = {};
@@ -594,8 +641,8 @@ ui::Rect Win32Form::rect(std::string_view unit) const {
         ui::Rect out{unscale(r.left), unscale(r.top), unscale(w), unscale(h)};
         // Report the size last set when the window still has it, so that
         // sizes survive the round trip through the scale exactly.
-        if (w == scale(windowLogical_.width)) out.width = windowLogical_.width;
-        if (h == scale(windowLogical_.height)) out.height = windowLogical_.height;
+        if (w == windowPhysical_.cx) out.width = windowLogical_.width;
+        if (h == windowPhysical_.cy) out.height = windowLogical_.height;
         return out;
     }
     const UnitRec* u = find(unit);
@@ -609,6 +656,7 @@ void Win32Form::setRect(std::string_view unit, const ui::Rect& r) {
         UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
         if (now.left == r.left && now.top == r.top) flags |= SWP_NOMOVE;
         windowLogical_ = r;
+        windowPhysical_ = {scale(r.width), scale(r.height)};
         SetWindowPos(hwnd_, nullptr, scale(r.left), scale(r.top), scale(r.width), scale(r.height), flags);
         return;
     }
@@ -646,6 +694,7 @@ void Win32Form::setVisible(std::string_view unit, bool on) {
     if (!u) return;
     u->visible = on;
     applyVisibility(*u);
+    if (u->hwnd) showDefault();
 }
 
 bool Win32Form::enabled(std::string_view unit) const {
@@ -665,6 +714,7 @@ void Win32Form::setEnabled(std::string_view unit, bool on) {
     if (!u) return;
     u->enabled = on;
     if (u->hwnd) EnableWindow(u->hwnd, on);
+    if (u->hwnd) showDefault();   // a disabled default is not drawn as one
     if (u->unit->kind == Kind::MenuItem && u->menu)
         EnableMenuItem(u->menu, u->menuId, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
 }
@@ -685,6 +735,7 @@ void Win32Form::setChecked(std::string_view unit, bool on) {
         return;
     }
     if (u->hwnd) SendMessageW(u->hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (u->unit->kind == Kind::Radio) refreshTabStops();
 }
 
 // --- look ----------------------------------------------------------------------
@@ -860,7 +911,29 @@ LRESULT CALLBACK Win32Form::windowProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
     HWND h = hwnd_;
+    if (LRESULT r = 0; keyMessage(msg, wp, lp, r)) return r;
     switch (msg) {
+    case WM_GETDPISCALEDSIZE: {
+        // The size for the new DPI is the layout's, scaled as at creation.
+        auto* s = reinterpret_cast<SIZE*>(lp);
+        RECT now;
+        GetWindowRect(h, &now);
+        const int w = now.right - now.left, ht = now.bottom - now.top, to = static_cast<int>(wp);
+        s->cx = w == windowPhysical_.cx ? MulDiv(windowLogical_.width, to, 96) : MulDiv(w, to, dpi_);
+        s->cy = ht == windowPhysical_.cy ? MulDiv(windowLogical_.height, to, 96) : MulDiv(ht, to, dpi_);
+        return TRUE;
+    }
+    case WM_DPICHANGED:
+        rescale(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
+        return 0;
+    case WM_GETMINMAXINFO: {
+        // The layout's size is never cut to the screen's: at a high DPI the
+        // window may be taller than a small screen, as any window may.
+        auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+        mm->ptMaxTrackSize.x = std::max(mm->ptMaxTrackSize.x, windowPhysical_.cx);
+        mm->ptMaxTrackSize.y = std::max(mm->ptMaxTrackSize.y, windowPhysical_.cy);
+        return 0;
+    }
     case WM_COMMAND: {
         HWND ctl = reinterpret_cast<HWND>(lp);
         if (!ctl) {
@@ -873,8 +946,17 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
         if (!u) break;
         const Kind k = u->unit->kind;
         const WORD code = HIWORD(wp);
-        if ((k == Kind::Button || k == Kind::FlatButton || k == Kind::CheckBox || k == Kind::Radio) && code == BN_CLICKED)
+        if ((k == Kind::Button || k == Kind::FlatButton || k == Kind::CheckBox || k == Kind::Radio) && code == BN_CLICKED) {
+            if (k == Kind::Radio && ctl == focusing_ && (GetKeyState(VK_TAB) & 0x8000)) {
+                // Windows clicks an unchosen option that Tab brings the focus
+                // to; Tab only visits (the arrows choose).
+                SendMessageW(ctl, BM_SETCHECK, BST_UNCHECKED, 0);
+                refreshTabStops();
+                return 0;
+            }
             fire(u->name, Event::Click);
+            if (k == Kind::Radio && alive()) refreshTabStops();
+        }
         else if (k == Kind::Hyperlink && code == STN_CLICKED)
             fire(u->name, Event::Click);
         else if (k == Kind::Edit && code == EN_CHANGE)

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <map>
 #include <memory>
@@ -92,6 +93,11 @@ public:
     bool alive() const { return hwnd_ != nullptr; }
     int dpi() const { return dpi_; }
 
+    // Puts the window centred over `owner` (owned by it, so it stays above
+    // it), inside the work area of the owner's monitor; placed again so
+    // whenever the owner's DPI changes. UI thread.
+    void placeOverOwner(HWND owner);
+
 private:
     struct UnitRec;
     friend class Win32Windows;
@@ -101,6 +107,33 @@ private:
     static LRESULT CALLBACK pictureProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK controlSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
+    // The keyboard (win32_keys.cpp): Enter, Esc, the default button drawn
+    // where Enter goes, the tab stops. True when `msg` was answered.
+    bool keyMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    // The button Enter presses with the focus where it is; nullptr for none.
+    UnitRec* enterTarget();
+    // Clicks a button unit from the keyboard: nothing when it is hidden or
+    // disabled.
+    void press(UnitRec& u);
+    // BS_DEFPUSHBUTTON on the button Enter would press now, off the others.
+    void showDefault();
+    // WS_TABSTOP: on where Tab may land (visible in the client area; of a
+    // group of options the chosen one, else the first), off elsewhere.
+    void refreshTabStops();
+    UnitRec* unitOfFocus();
+    // A window's new DPI (win32_dpi.cpp): the suggested rectangle taken,
+    // fonts made afresh, every unit placed again from its 96-DPI rect.
+    void rescale(int dpi, const RECT* suggested);
+    void placeInner(UnitRec& u);
+    // A list view's small images (the layout's bitmap strip of 16-pixel
+    // images) at the window's DPI. The caller owns the list.
+    HIMAGELIST listImages(const ui::Unit& u) const;
+    void centreOverOwner();
+    void updateIcons();
+    // The accessible object of a named control (win32_access.cpp); handled
+    // is false when the default one is to answer.
+    static LRESULT accessibleObject(HWND h, WPARAM wp, LPARAM lp, const std::wstring& name, bool& handled);
+    static LRESULT CALLBACK innerSubclass(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     LRESULT controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
     // A list view unit's WM_NOTIFY; returns what the window procedure returns.
     LRESULT listNotify(UnitRec* u, LPARAM lp);
@@ -161,6 +194,11 @@ private:
     // gets the focus back when the window is activated, as in a dialog.
     HWND lastFocus_ = nullptr;
     ui::Rect windowLogical_{};
+    SIZE windowPhysical_{};   // the outer size the window got for windowLogical_
+    HWND placedOver_ = nullptr;
+    HWND defaultShown_ = nullptr;   // the button drawn as the default
+    HWND focusing_ = nullptr;       // an option taking the focus
+    HICON icons_[2] = {};           // small and big, at the window's DPI
     std::vector<std::unique_ptr<UnitRec>> units_;
     std::map<std::string, UnitRec*, std::less<>> byName_;
     std::vector<std::pair<std::pair<std::string, ui::Event>, ui::Handler>> handlers_;

@@ -21,6 +21,21 @@ inline constexpr wchar_t kPictureClass[] = L"KorvanPicture";
 // counts the periods that went by meanwhile.
 inline constexpr UINT kTimerCatchUp = WM_APP + 0x201;
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
+// Whether the keyboard's Tab may land on a unit of this kind (where it is
+// visible and enabled): the fields and buttons, not a frame.
+bool takesTab(const ui::Unit& u);
+
+// A system metric at a DPI (GetSystemMetricsForDpi where the system has it,
+// else the system DPI's value scaled).
+int metricForDpi(int index, int dpi);
+
 inline COLORREF toColorRef(ui::Colour c) { return static_cast<COLORREF>(c); }
 
 // A window's text, UTF-16 as the window holds it.
@@ -60,6 +75,12 @@ struct Win32Form::UnitRec {
         int image = -1;
     };
     std::vector<Row> rows;
+    std::vector<int> columnWidths;   // list views: 96-DPI widths as last set
+    // IP address fields: the inner edits and their places when the field
+    // was made at innerDpi, the base of every later placement.
+    std::vector<std::pair<HWND, RECT>> inner;
+    int innerDpi = 96;
+    std::wstring accName;        // the accessible name, "" for the default one
     bool redrawOff = false;      // list views: rows added while off are counted when on
     bool countStale = false;
     int rangeMin = 0, rangeMax = 100;

@@ -131,6 +131,8 @@ void Win32Form::setColumns(std::string_view unit, const std::vector<ui::Column>&
     if (!u || !u->hwnd || u->unit->kind != Kind::ListView) return;
     while (SendMessageW(u->hwnd, LVM_DELETECOLUMN, 0, 0)) {
     }
+    u->columnWidths.clear();
+    for (const ui::Column& c : columns) u->columnWidths.push_back(c.width);
     int i = 0;
     for (const ui::Column& c : columns) {
         std::wstring w = widen(c.text);

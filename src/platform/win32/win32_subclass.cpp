@@ -43,6 +43,40 @@ LRESULT CALLBACK Win32Form::controlSubclass(HWND h, UINT msg, WPARAM wp, LPARAM 
     return handled ? r : DefSubclassProc(h, msg, wp, lp);
 }
 
+LRESULT CALLBACK Win32Form::innerSubclass(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    // The four edits of an IP address field: named after the field, and the
+    // default button follows the focus into them.
+    auto* self = reinterpret_cast<Win32Form*>(data);
+    switch (msg) {
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(h, innerSubclass, 2);
+        break;
+    case WM_SETFOCUS: {
+        LRESULT r = DefSubclassProc(h, msg, wp, lp);
+        self->showDefault();
+        return r;
+    }
+    case WM_GETOBJECT:
+        if (static_cast<DWORD>(lp) == static_cast<DWORD>(OBJID_CLIENT)) {
+            const UnitRec* field = self->byHwnd(GetParent(h));
+            if (!field || field->accName.empty()) break;
+            int part = 1;
+            for (const auto& [edit, place] : field->inner) {
+                if (edit == h) break;
+                ++part;
+            }
+            const std::wstring name = field->accName + L" 第" + std::to_wstring(part) + L"段";
+            bool handled = false;
+            LRESULT r = accessibleObject(h, wp, lp, name, handled);
+            if (handled) return r;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(h, msg, wp, lp);
+}
+
 LRESULT Win32Form::controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     const Kind k = u.unit->kind;
     const std::string name = u.name;   // the record may go with the window
@@ -91,6 +125,23 @@ LRESULT Win32Form::controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARA
             handled = true;
             return DefSubclassProc(h, msg, wp, lp) | DLGC_WANTALLKEYS;
         }
+        if (k == Kind::Edit && (u.unit->flags & ui::kMultiLine) && lp) {
+            // A multi-line box keeps Enter but lets Tab and Esc go to the
+            // window, as in a dialog: a command needs no tab character.
+            const MSG* m = reinterpret_cast<MSG*>(lp);
+            if ((m->message == WM_KEYDOWN || m->message == WM_CHAR) &&
+                (m->wParam == VK_TAB || m->wParam == VK_ESCAPE)) {
+                handled = true;
+                return DefSubclassProc(h, msg, wp, lp) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+            }
+        }
+        break;
+    case WM_GETOBJECT:
+        if (static_cast<DWORD>(lp) == static_cast<DWORD>(OBJID_CLIENT) && !u.accName.empty()) {
+            const std::wstring accName = u.accName;
+            LRESULT r = accessibleObject(h, wp, lp, accName, handled);
+            if (handled) return r;
+        }
         break;
     case WM_ERASEBKGND:
         if (k == Kind::GroupBox) {
@@ -118,6 +169,16 @@ LRESULT Win32Form::controlMessage(UnitRec& u, HWND h, UINT msg, WPARAM wp, LPARA
         break;
     case WM_SETFOCUS:
         lastFocus_ = h;
+        showDefault();
+        if (k == Kind::Radio) {
+            // What the option does when it gets the focus is watched (see
+            // the window's BN_CLICKED).
+            focusing_ = h;
+            const LRESULT r = DefSubclassProc(h, msg, wp, lp);
+            focusing_ = nullptr;
+            handled = true;
+            return r;
+        }
         break;
     case WM_SETCURSOR:
         if (k == Kind::Hyperlink) {
