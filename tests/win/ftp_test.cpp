@@ -16,12 +16,15 @@
 #include <system_error>
 #include <thread>
 
+#include "adapter/confirm_window.h"
 #include "ftp/cipher.h"
 #include "ftp/client.h"
 #include "ftp/ini.h"
 #include "platform/codec.h"
+#include "platform/win32/confirm_win32.h"
 #include "platform/win32/ftp_win32.h"
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/update_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
@@ -113,7 +116,7 @@ struct ProgramDir : platform::System {
 
 struct FtpWine : ::testing::Test {
     win32::Win32Windows windows;
-    win32::Win32Ftp ftp;
+    win32::Win32Ftp ftp{&windows};
     win32::Win32LocalDisk disk;
     win32::Win32Pause pause{windows};
     win32::Win32Files files;
@@ -606,6 +609,45 @@ TEST_F(FtpWine, WindowKeepsPaintingAndDropsClicksWhileTheServerWorks) {
     EXPECT_EQ(dialogs.asked.size(), 1u);   // the click never arrives
 }
 
+TEST_F(FtpWine, TheQuestionOverTheMainWindowIsAnsweredWhileTheServerWorks) {
+    // The fixture holds the listing of /slow for 1.5 s; the user answers the
+    // question meanwhile, with Enter on its focused button, then with a
+    // click: each answer arrives during the step, not after it.
+    LOGIN(w);
+    win32::Win32Clock clock;
+    win32::Win32Form* q = nullptr;
+    adapter::ConfirmQuestion question(windows, clock, [&q](ui::Form& asked, ui::Form& owner) {
+        q = static_cast<win32::Win32Form*>(&asked);
+        win32::placeOverForm(asked, owner);
+    });
+    std::vector<std::pair<adapter::ConfirmResult, std::string>> answers;
+    HWND keep = nullptr, undo = nullptr;
+    auto ask = [&] {
+        question.show(*main, "IP地址修改成功！", 120, [&](adapter::ConfirmResult r) {
+            answers.emplace_back(r, w.text("状态标签"));
+        });
+        ASSERT_TRUE(question.open());
+        ASSERT_NE(q, nullptr);
+        keep = q->unitHwnd(adapter::kKeepButton);
+        undo = q->unitHwnd(adapter::kUndoButton);
+        ASSERT_TRUE(wintest::pumpUntil(windows, [&] { return GetFocus() == keep; }));
+    };
+    ASSERT_TRUE(ftp.setCurrentDirectory("/slow"));
+    ASSERT_NO_FATAL_FAILURE(ask());
+    PostMessageW(keep, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(keep, WM_KEYUP, VK_RETURN, 0);
+    ftp::listRemote(w, ftp);
+    ASSERT_NO_FATAL_FAILURE(ask());
+    PostMessageW(undo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(undo, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ftp::listRemote(w, ftp);
+    const std::string during = "正在获取目录列表,请稍候...";
+    EXPECT_EQ(answers, (std::vector<std::pair<adapter::ConfirmResult, std::string>>{
+                           {adapter::ConfirmResult::Keep, during}, {adapter::ConfirmResult::Undo, during}}));
+    EXPECT_TRUE(IsWindowEnabled(main->hwnd()));
+    EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "file0.txt", "file1.txt", "file2.txt", "late.bin"}));
+}
+
 // Posts WM_CLOSE to each of g_closeTargets once, from a timer of the thread.
 std::vector<HWND> g_closeTargets;
 void CALLBACK closeLater(HWND h, UINT, UINT_PTR id, DWORD) {
@@ -732,6 +774,17 @@ TEST_F(FtpWine, BehindNatTheConnectionFallsBackToPassiveMode) {
     EXPECT_TRUE(ftp.list("*.*").empty());
     EXPECT_FALSE(ftp.passive());
     EXPECT_EQ(countLocal(".part"), 0);
+}
+
+TEST_F(FtpWine, AFallbackThatCannotGetBackLeavesTheOldConnectionWhereItWas) {
+    // The passive login again is refused its way back to /pub: the step
+    // fails, and the connection is still the old one, in /pub, active.
+    ASSERT_TRUE(openActive(env("KORVAN_FTP_LOST_USER")));
+    ASSERT_TRUE(ftp.setCurrentDirectory("/pub"));
+    EXPECT_TRUE(ftp.list("*.*").empty());
+    EXPECT_TRUE(ftp.isOpen());
+    EXPECT_FALSE(ftp.passive());
+    EXPECT_EQ(ftp.currentDirectory(), "/pub");
 }
 
 TEST_F(FtpWine, WhereNeitherModeWorksEachStepFailsWithItsOwnText) {

@@ -411,15 +411,36 @@ bool waitsForTheStep(const MSG& m) {
 
 enum class WaitEnd { Done, Stalled, Closing };
 
+// Whether a window takes the user's input while a step runs: one of the
+// tool's windows that holds its owner disabled, a question asked over it
+// (a long transfer must not keep the user from answering it).
+bool answersDuringStep(HWND hwnd, Win32Windows* windows) {
+    HWND root = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
+    if (!root || !IsWindowEnabled(root)) return false;
+    HWND owner = GetWindow(root, GW_OWNER);
+    if (!owner || IsWindowEnabled(owner)) return false;
+    return !windows || windows->formOf(root);
+}
+
+// Input for such a window goes the way the message loop sends it
+// (accelerators and dialog keys first, so Enter and Esc work).
+void dispatchInput(MSG& m, Win32Windows* windows) {
+    if (windows) return windows->dispatch(m);
+    if (IsDialogMessageW(GetAncestor(m.hwnd, GA_ROOT), &m)) return;
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+}
+
 // Waits for `done` with this thread's windows painting, their timers
 // running and the messages of other threads arriving. Clicks and keys meet
-// a busy window and are dropped, as they would be on a disabled one. Ends
+// a busy window and are dropped, as they would be on a disabled one, except
+// those for a question (answersDuringStep). Ends
 // when the step is done, when its progress counter has not moved for the
 // stall limit (outside opaque calls), or when a close request that ends the
 // step arrives; close requests and the messages that wait for the step are
 // left in `later`. Transfer progress goes to `report` a few times a second.
 WaitEnd waitResponsive(HANDLE done, const Step& step, std::vector<MSG>& later, HWND stepWindow,
-                       const platform::Ftp::Progress& report) {
+                       Win32Windows* windows, const platform::Ftp::Progress& report) {
     const ULONGLONG limit = static_cast<ULONGLONG>(std::max(ftpLimits().stallMs, 1));
     unsigned seen = step.progress();
     std::uint64_t reported = 0;
@@ -440,7 +461,10 @@ WaitEnd waitResponsive(HANDLE done, const Step& step, std::vector<MSG>& later, H
                     closing = closing || endsTheStep(*c, stepWindow);
                     continue;
                 }
-                if (isUserInput(m)) continue;
+                if (isUserInput(m)) {
+                    if (answersDuringStep(m.hwnd, windows)) dispatchInput(m, windows);
+                    continue;
+                }
                 if (waitsForTheStep(m)) {
                     later.push_back(m);
                     continue;
@@ -576,10 +600,11 @@ HINTERNET connectTo(HINTERNET session, const Win32Ftp::Login& l) {
                             INTERNET_SERVICE_FTP, l.passive ? INTERNET_FLAG_PASSIVE : 0, 0);
 }
 
-// Worker: the fallback. Logs in again with the same login in passive mode,
-// goes to the directory the old connection is in, and makes the new
-// connection the step's (and the window's once the step is over, even when
-// the directory change fails). False when it cannot.
+// Worker: the fallback. Logs in again with the same login in passive mode
+// and goes to the directory the old connection is in; only once it is
+// there does the new connection become the step's (and the window's once
+// the step is over). Otherwise it is closed, the old connection stays as
+// it was, and the step fails. False when it cannot.
 bool goPassive(Step& step, Link& link) {
     std::wstring dir(kMaxDirectoryChars + 1, L'\0');
     DWORD len = kMaxDirectoryChars;
@@ -591,12 +616,17 @@ bool goPassive(Step& step, Link& link) {
     if (!step.live()) return false;
     HINTERNET fresh = step.hold(connectTo(link.session, passive));
     if (!fresh) return false;
-    step.adopt(fresh);
     step.advance();
+    if (!step.live() || !FtpSetCurrentDirectoryW(fresh, dir.c_str())) {
+        // Landed elsewhere: a later delete or rename would act on the wrong
+        // folder.
+        step.close(fresh);
+        return false;
+    }
+    step.advance();
+    step.adopt(fresh);
     link.connection = fresh;
     link.login = passive;
-    if (!step.live() || !FtpSetCurrentDirectoryW(fresh, dir.c_str())) return false;
-    step.advance();
     return true;
 }
 
@@ -648,7 +678,7 @@ R Win32Ftp::call(R failed, F&& work) {
         std::thread worker = g_threadStart ? g_threadStart(std::move(body)) : std::thread(std::move(body));
         WaitEnd end = WaitEnd::Stalled;
         try {
-            end = waitResponsive(job->done.get(), job->step, later, stepWindow_, progress_);
+            end = waitResponsive(job->done.get(), job->step, later, stepWindow_, windows_, progress_);
         } catch (...) {
             // Out of memory while waiting: the step is given up below.
         }

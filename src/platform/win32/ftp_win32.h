@@ -53,7 +53,9 @@ platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
 //
 // Each call is a step that runs on a thread of its own while the calling
 // thread's windows keep painting and running their timers; clicks and keys
-// meanwhile are dropped as on a disabled window. A step ends early, with
+// meanwhile are dropped as on a disabled window, except those for a window
+// that holds its owner disabled (a question asked over it), which go
+// through `windows`' dispatch as in the message loop. A step ends early, with
 // its failure result and the connection closed, when no byte crossed its
 // connections for FtpLimits::stallMs, or when the step window (see
 // setStepWindow) is asked to close or WM_QUIT arrives. A close request for
@@ -80,7 +82,8 @@ platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
 // when done, so a failed download never damages the file it was to replace.
 class Win32Ftp final : public platform::Ftp {
 public:
-    Win32Ftp() = default;
+    // `windows` (may be null: plain dialog-key dispatch) outlives this.
+    explicit Win32Ftp(Win32Windows* windows = nullptr) : windows_(windows) {}
     ~Win32Ftp() override;
     Win32Ftp(const Win32Ftp&) = delete;
     Win32Ftp& operator=(const Win32Ftp&) = delete;
@@ -123,6 +126,7 @@ private:
     template <class R, class F>
     R dataCall(R failed, F&& work);
 
+    Win32Windows* windows_ = nullptr;
     bool busy_ = false;
     HWND stepWindow_ = nullptr;
     Progress progress_;
