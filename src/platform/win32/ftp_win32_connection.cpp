@@ -2,6 +2,8 @@
 // of the fallback, and the server's replies.
 #include "platform/win32/ftp_win32_internal.h"
 
+#include <cstring>
+
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 
@@ -60,28 +62,50 @@ HINTERNET connectTo(HINTERNET session, const Win32Ftp::Login& l) {
 // the step is over). Otherwise it is closed, the old connection stays as
 // it was, and the step fails. False when it cannot.
 bool goPassive(Step& step, Link& link) {
-    std::wstring dir(kMaxDirectoryChars + 1, L'\0');
-    DWORD len = kMaxDirectoryChars;
-    if (!step.live() || !FtpGetCurrentDirectoryW(link.connection, dir.data(), &len)) return false;
-    dir.resize(wcsnlen(dir.c_str(), dir.size()));
-    step.advance();
+    const auto dir = directoryBytes(step, link.connection);
+    if (!dir) return false;
     Win32Ftp::Login passive = link.login;
     passive.passive = true;
     if (!step.live()) return false;
     HINTERNET fresh = step.hold(connectTo(link.session, passive));
     if (!fresh) return false;
     step.advance();
-    if (!step.live() || !FtpSetCurrentDirectoryW(fresh, dir.c_str())) {
+    // The new login asks for UTF-8 names as the first did, before its way
+    // back.
+    passive.utf8 = negotiateUtf8(step, fresh);
+    if (!step.live() || !FtpSetCurrentDirectoryA(fresh, dir->c_str())) {
         // Landed elsewhere: a later delete or rename would act on the wrong
         // folder.
         step.close(fresh);
         return false;
     }
     step.advance();
-    step.adopt(fresh);
+    step.adopt(fresh, passive.utf8);
     link.connection = fresh;
     link.login = passive;
     return true;
+}
+
+bool negotiateUtf8(Step& step, HINTERNET connection) {
+    if (!step.live()) return false;
+    FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_ASCII, "OPTS UTF8 ON", 0, nullptr);
+    step.advance();
+    const int code = lastReplyCode();
+    if (code >= 200 && code < 300) return true;
+    if (!step.live() || !FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_ASCII, "FEAT", 0, nullptr)) return false;
+    step.advance();
+    std::string reply(4096, '\0');
+    DWORD error = 0, len = static_cast<DWORD>(reply.size() - 1);
+    if (!InternetGetLastResponseInfoA(&error, reply.data(), &len)) return false;
+    reply.resize(strnlen(reply.c_str(), reply.size()));
+    // Feature lines start with a blank: " UTF8".
+    for (size_t at = reply.find(" UTF8"); at != std::string::npos; at = reply.find(" UTF8", at + 1)) {
+        const bool lineStart = at > 0 && reply[at - 1] == '\n';
+        const size_t end = at + 5;
+        const bool lineEnd = end == reply.size() || reply[end] == '\r' || reply[end] == '\n';
+        if (lineStart && lineEnd) return true;
+    }
+    return false;
 }
 
 }  // namespace ftpwire
@@ -103,11 +127,19 @@ bool Win32Ftp::open(std::string_view server, const std::optional<std::string>& a
     if (password) login.password = widen(*password);
     login.port = port;
     login.passive = passive;
-    connection_ = call(InetHandle(), [session = session_.get(), login](Step& step) {
-        if (!step.live()) return InetHandle();
+    // The names' encoding is asked for on the worker that logged in: the
+    // reply is that thread's.
+    auto opened = call(std::pair<InetHandle, bool>(), [session = session_.get(), login](Step& step) {
+        std::pair<InetHandle, bool> out;
+        if (!step.live()) return out;
         HINTERNET c = step.hold(connectTo(session, login));
-        return InetHandle(c && step.unhold(c) ? c : nullptr);
+        if (!c) return out;
+        out.second = negotiateUtf8(step, c);
+        if (step.unhold(c)) out.first.reset(c);
+        return out;
     });
+    connection_ = std::move(opened.first);
+    login.utf8 = opened.second;
     if (connection_) login_ = std::make_shared<Login>(std::move(login));
     return isOpen();
 }
@@ -115,6 +147,7 @@ bool Win32Ftp::open(std::string_view server, const std::optional<std::string>& a
 void Win32Ftp::close() {
     connection_.reset();
     login_.reset();
+    forgetNames();
 }
 
 void Win32Ftp::setStepWindow(ui::Form* window) {

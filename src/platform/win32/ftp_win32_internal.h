@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -88,10 +89,16 @@ public:
         return true;
     }
     // Worker: a held connection that replaces the window's once the step is
-    // over (the passive login of the fallback).
-    void adopt(HINTERNET connection) {
+    // over (the passive login of the fallback), and whether its names are
+    // UTF-8.
+    void adopt(HINTERNET connection, bool utf8) {
         std::lock_guard<std::mutex> lock(m_);
         fresh_ = connection;
+        freshUtf8_ = utf8;
+    }
+    bool freshUtf8() const {
+        std::lock_guard<std::mutex> lock(m_);
+        return freshUtf8_;
     }
     // Calling thread, once the step has finished: the replacement
     // connection, no longer held by the step; null when there is none.
@@ -227,6 +234,7 @@ private:
     bool givenUp_ = false, finished_ = false;
     std::vector<HINTERNET> handles_;
     HINTERNET fresh_ = nullptr;
+    bool freshUtf8_ = false;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     std::wstring part_;
     int writers_ = 0;
@@ -272,19 +280,19 @@ bool noDataConnection();
 // The exact size of a file of the current directory (SIZE), when the
 // server tells it. SIZE counts bytes of the binary image only: the
 // connection is switched to it first unless a binary transfer just did.
-std::optional<std::uint64_t> sizeOf(Step& step, HINTERNET connection, const std::wstring& name,
+std::optional<std::uint64_t> sizeOf(Step& step, HINTERNET connection, const std::string& name,
                                     bool binaryAlready = false);
 
 // The size the server reports for a file after a binary transfer of it:
 // SIZE, or else the one entry its listing gives for the exact name.
-std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, const std::wstring& name);
+std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, const std::string& name);
 
 // Worker, right after the close of a transfer's data handle (which reads
 // the server's final reply): whether the transfer of `moved` bytes of
 // `name` is done. An explicit 4xx/5xx or a reported size that disagrees
 // refuses it; a 2xx or an equal reported size confirms it. Without either
 // (no final reply read, no size told) it is not done.
-bool transferDone(Step& step, HINTERNET connection, const std::wstring& name, std::uint64_t moved);
+bool transferDone(Step& step, HINTERNET connection, const std::string& name, std::uint64_t moved);
 
 // The connection a step works on, and the login it came from.
 struct Link {
@@ -299,6 +307,36 @@ struct Link {
 // the step is over). Otherwise it is closed, the old connection stays as
 // it was, and the step fails. False when it cannot.
 bool goPassive(Step& step, Link& link);
+
+// Worker, right after a login: asks for UTF-8 names. True when the server
+// takes them: a 2xx to OPTS UTF8 ON, or UTF8 among the features of a FEAT
+// reply where WinINet hands over all its lines (Wine's keeps the last).
+bool negotiateUtf8(Step& step, HINTERNET connection);
+
+// Names between the wire's bytes (UTF-8 or the ANSI code page) and UTF-8.
+// A name whose bytes do not decode comes with `ok` false, shown with
+// replacement characters. A text that the encoding cannot hold, or that
+// holds CR, LF, NUL or U+FFFD, has no bytes.
+struct DecodedName {
+    std::string text;
+    bool ok = true;
+};
+DecodedName decodeName(std::string_view bytes, bool utf8);
+std::optional<std::string> encodeName(std::string_view text, bool utf8);
+
+// One entry as WinINet's A listing hands it over, its name decoded.
+platform::DirEntry entryOf(const WIN32_FIND_DATAA& found, bool utf8);
+
+// A listing with each entry's name as the server's bytes.
+struct Listing {
+    std::vector<platform::DirEntry> entries;
+    std::vector<std::string> bytes;
+};
+
+// The server's bytes for the current directory: the path of the PWD reply
+// (Wine's FtpGetCurrentDirectoryA cuts a path that is not ASCII), else
+// what FtpGetCurrentDirectoryA gives. nullopt on failure.
+std::optional<std::string> directoryBytes(Step& step, HINTERNET connection);
 
 // The function that starts a step's thread (std::thread when none is set).
 FtpThreadStart threadStart();
@@ -332,7 +370,8 @@ R Win32Ftp::call(R failed, F&& work) {
             }
             SetEvent(job->done.get());
         };
-        std::thread worker = ftpwire::threadStart() ? ftpwire::threadStart()(std::move(body)) : std::thread(std::move(body));
+        const FtpThreadStart start = ftpwire::threadStart();
+        std::thread worker = start ? start(std::move(body)) : std::thread(std::move(body));
         ftpwire::WaitEnd end = ftpwire::WaitEnd::Stalled;
         try {
             end = ftpwire::waitResponsive(job->done.get(), job->step, later, stepWindow_, windows_, progress_);
@@ -350,7 +389,10 @@ R Win32Ftp::call(R failed, F&& work) {
                 old.handles.push_back(connection_.release());
                 ftpwire::disposeElsewhere(std::move(old));
                 connection_.reset(fresh);
-                if (login_) login_->passive = true;
+                if (login_) {
+                    login_->passive = true;
+                    login_->utf8 = job->step.freshUtf8();
+                }
             }
         } else {
             // Given up: the connection goes with the step, closed after the

@@ -111,15 +111,15 @@ private:
 // The exact size of a file of the current directory (SIZE), when the
 // server tells it. SIZE counts bytes of the binary image only: the
 // connection is switched to it first unless a binary transfer just did.
-std::optional<std::uint64_t> sizeOf(Step& step, HINTERNET connection, const std::wstring& name,
+std::optional<std::uint64_t> sizeOf(Step& step, HINTERNET connection, const std::string& name,
                                     bool binaryAlready) {
     if (!binaryAlready) {
         if (!step.live() || !FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, L"TYPE I", 0, nullptr))
             return std::nullopt;
         step.advance();
     }
-    const std::wstring cmd = L"SIZE " + name;
-    if (!step.live() || !FtpCommandW(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, cmd.c_str(), 0, nullptr))
+    const std::string cmd = "SIZE " + name;
+    if (!step.live() || !FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, cmd.c_str(), 0, nullptr))
         return std::nullopt;
     step.advance();
     if (lastReplyCode() != 213) return std::nullopt;
@@ -138,17 +138,17 @@ std::optional<std::uint64_t> sizeOf(Step& step, HINTERNET connection, const std:
 
 // The size the server reports for a file after a binary transfer of it:
 // SIZE, or else the one entry its listing gives for the exact name.
-std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, const std::wstring& name) {
+std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, const std::string& name) {
     if (auto exact = sizeOf(step, connection, name, true)) return exact;
-    WIN32_FIND_DATAW fd{};
+    WIN32_FIND_DATAA fd{};
     if (!step.live()) return std::nullopt;
-    HINTERNET find = step.hold(FtpFindFirstFileW(connection, name.c_str(), &fd, kFresh, 0));
+    HINTERNET find = step.hold(FtpFindFirstFileA(connection, name.c_str(), &fd, kFresh, 0));
     if (!find) return std::nullopt;
     step.advance();
     std::optional<std::uint64_t> size;
-    const platform::DirEntry e = dirEntryOf(fd);
+    const platform::DirEntry e = entryOf(fd, false);
     if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size != 0x7FFFFFFFu) size = e.size;
-    if (step.live() && InternetFindNextFileW(find, &fd)) size.reset();   // not one file
+    if (step.live() && InternetFindNextFileA(find, &fd)) size.reset();   // not one file
     step.close(find);
     return size;
 }
@@ -158,7 +158,7 @@ std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, cons
 // `name` is done. An explicit 4xx/5xx or a reported size that disagrees
 // refuses it; a 2xx or an equal reported size confirms it. Without either
 // (no final reply read, no size told) it is not done.
-bool transferDone(Step& step, HINTERNET connection, const std::wstring& name, std::uint64_t moved) {
+bool transferDone(Step& step, HINTERNET connection, const std::string& name, std::uint64_t moved) {
     const int code = lastReplyCode();
     if (code >= 400) return false;
     const bool confirmed = code >= 200 && code < 300;
@@ -172,13 +172,16 @@ bool transferDone(Step& step, HINTERNET connection, const std::wstring& name, st
 using namespace ftpwire;
 
 bool Win32Ftp::get(std::string_view remote, std::string_view local) {
+    // Saved under the name as shown, through the W functions; asked for by
+    // the server's own bytes.
     const std::wstring target = widen(local);
-    if (target.empty()) return false;
-    return dataCall(false, [name = widen(remote), target](Step& step, HINTERNET c, bool& noData) -> bool {
+    const auto wire = wireOf(remote);
+    if (target.empty() || !wire) return false;
+    return dataCall(false, [name = *wire, target](Step& step, HINTERNET c, bool& noData) -> bool {
         // No SIZE up front: under Wine each reply costs tens of milliseconds,
         // and the window knows the size from its listing.
         if (!step.live()) return false;
-        HINTERNET source = FtpOpenFileW(c, name.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | kFresh, 0);
+        HINTERNET source = FtpOpenFileA(c, name.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | kFresh, 0);
         if (!source) noData = noDataConnection();
         source = step.hold(source);
         if (!source) return false;
@@ -231,14 +234,15 @@ bool Win32Ftp::get(std::string_view remote, std::string_view local) {
 }
 
 bool Win32Ftp::put(std::string_view local, std::string_view remote) {
-    return dataCall(false, [source = widen(local), name = widen(remote)](Step& step, HINTERNET c,
-                                                                          bool& noData) -> bool {
+    const auto wire = wireOf(remote);
+    if (!wire) return false;
+    return dataCall(false, [source = widen(local), name = *wire](Step& step, HINTERNET c, bool& noData) -> bool {
         UniqueHandle file(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         LARGE_INTEGER size{};
         if (!file || !GetFileSizeEx(file.get(), &size) || !step.live()) return false;
         step.setTotal(static_cast<std::uint64_t>(size.QuadPart));
-        HINTERNET target = FtpOpenFileW(c, name.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
+        HINTERNET target = FtpOpenFileA(c, name.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
         if (!target) noData = noDataConnection();
         target = step.hold(target);
         if (!target) return false;
