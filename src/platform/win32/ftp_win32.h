@@ -41,6 +41,10 @@ FtpLimits ftpLimits();
 using FtpThreadStart = std::thread (*)(std::function<void()> body);
 void setFtpThreadStart(FtpThreadStart start);
 
+// One entry as WinINet's A listing hands it over, its name decoded from
+// UTF-8 (`utf8`) or the ANSI code page; marked when it does not decode.
+platform::DirEntry dirEntryOf(const WIN32_FIND_DATAA& found, bool utf8);
+
 // The process's FTP connection over WinINet. The internet handle is opened
 // on first use (agent "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)",
 // direct, no proxy) and kept until the object goes; the connection lives

@@ -324,9 +324,6 @@ struct DecodedName {
 DecodedName decodeName(std::string_view bytes, bool utf8);
 std::optional<std::string> encodeName(std::string_view text, bool utf8);
 
-// One entry as WinINet's A listing hands it over, its name decoded.
-platform::DirEntry entryOf(const WIN32_FIND_DATAA& found, bool utf8);
-
 // A listing with each entry's name as the server's bytes.
 struct Listing {
     std::vector<platform::DirEntry> entries;

@@ -74,17 +74,6 @@ std::optional<std::string> encodeName(std::string_view text, bool utf8) {
     return bytes;
 }
 
-platform::DirEntry entryOf(const WIN32_FIND_DATAA& found, bool utf8) {
-    const DecodedName name = decodeName(found.cFileName, utf8);
-    platform::DirEntry e;
-    e.name = name.text;
-    e.undecodable = !name.ok;
-    e.attributes = found.dwFileAttributes;
-    e.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    e.time = dateTimeOf(found.ftLastWriteTime);   // as the server reports it
-    return e;
-}
-
 std::optional<std::string> directoryBytes(Step& step, HINTERNET connection) {
     // The path of "257 "<path>" ...", a quote in it doubled.
     if (step.live() && FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_ASCII, "PWD", 0, nullptr)) {
@@ -123,6 +112,17 @@ std::optional<std::string> directoryBytes(Step& step, HINTERNET connection) {
 }  // namespace ftpwire
 
 using namespace ftpwire;
+
+platform::DirEntry dirEntryOf(const WIN32_FIND_DATAA& found, bool utf8) {
+    const DecodedName name = decodeName(found.cFileName, utf8);
+    platform::DirEntry e;
+    e.name = name.text;
+    e.undecodable = !name.ok;
+    e.attributes = found.dwFileAttributes;
+    e.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    e.time = dateTimeOf(found.ftLastWriteTime);   // as the server reports it
+    return e;
+}
 
 bool Win32Ftp::utf8() const { return login_ && login_->utf8; }
 
@@ -225,7 +225,7 @@ std::vector<platform::DirEntry> Win32Ftp::list(std::string_view pattern) {
         find = step.hold(find);
         if (!find) return out;
         do {
-            out.entries.push_back(entryOf(fd, utf8));
+            out.entries.push_back(dirEntryOf(fd, utf8));
             out.bytes.emplace_back(fd.cFileName);
             step.advance();
         } while (step.live() && InternetFindNextFileA(find, &fd));

@@ -146,7 +146,7 @@ std::optional<std::uint64_t> reportedSize(Step& step, HINTERNET connection, cons
     if (!find) return std::nullopt;
     step.advance();
     std::optional<std::uint64_t> size;
-    const platform::DirEntry e = entryOf(fd, false);
+    const platform::DirEntry e = dirEntryOf(fd, false);
     if (!(e.attributes & FILE_ATTRIBUTE_DIRECTORY) && e.size != 0x7FFFFFFFu) size = e.size;
     if (step.live() && InternetFindNextFileA(find, &fd)) size.reset();   // not one file
     step.close(find);
