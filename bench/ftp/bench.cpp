@@ -21,6 +21,7 @@
 #include <cwchar>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -106,13 +107,13 @@ int wmain(int argc, wchar_t** argv) {
     // WinINet's part, over a connection of its own in the same directory:
     // exactly the calls that hand the entries over, and nothing else. "fill"
     // makes the entries up instead (a directory and files every fifty).
-    std::vector<WIN32_FIND_DATAW> found;
+    std::vector<WIN32_FIND_DATAA> found;
     double fetchMs = 0;
     if (mode == L"fill") {
         for (int i = 0, n = std::atoi(target.c_str()); i < n; ++i) {
-            WIN32_FIND_DATAW fd{};
-            const std::wstring name = L"entry-" + std::to_wstring(100000 + i).substr(1) + (i % 50 ? L".txt" : L"");
-            wcsncpy(fd.cFileName, name.c_str(), MAX_PATH - 1);
+            WIN32_FIND_DATAA fd{};
+            const std::string name = "entry-" + std::to_string(100000 + i).substr(1) + (i % 50 ? ".txt" : "");
+            strncpy(fd.cFileName, name.c_str(), MAX_PATH - 1);
             fd.dwFileAttributes = i % 50 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_DIRECTORY;
             fd.nFileSizeLow = static_cast<DWORD>(i * 37);
             SYSTEMTIME st{2026, 12, 2, 8, 0, 20, static_cast<WORD>(i % 60), 0};
@@ -128,11 +129,11 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         const auto t0 = std::chrono::steady_clock::now();
-        WIN32_FIND_DATAW fd{};
-        HINTERNET find = FtpFindFirstFileW(connection, L"*", &fd, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+        WIN32_FIND_DATAA fd{};
+        HINTERNET find = FtpFindFirstFileA(connection, "*", &fd, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
         if (find) {
             do found.push_back(fd);
-            while (InternetFindNextFileW(find, &fd));
+            while (InternetFindNextFileA(find, &fd));
             InternetCloseHandle(find);
         }
         fetchMs = msSince(t0);
@@ -146,7 +147,7 @@ int wmain(int argc, wchar_t** argv) {
     // window's List remote (ordering, filling) and the drawing of the list.
     const auto t0 = std::chrono::steady_clock::now();
     kept.kept.reserve(found.size());
-    for (const WIN32_FIND_DATAW& fd : found) kept.kept.push_back(win32::dirEntryOf(fd));
+    for (const WIN32_FIND_DATAA& fd : found) kept.kept.push_back(win32::dirEntryOf(fd, true));
     const double takeMs = msSince(t0);
     const auto t1 = std::chrono::steady_clock::now();
     ftp::listRemote(*w, kept);

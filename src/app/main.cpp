@@ -85,7 +85,7 @@ int run(HANDLE self) {
                                           clock,   fileSizes, files,     process,    signatures, clock, &taskbar};
     // The FTP client lives as long as the program: its connection closes
     // after the last window.
-    win32::Win32Ftp ftpConnection;
+    win32::Win32Ftp ftpConnection(&windows);
     win32::Win32LocalDisk disk;
     win32::Win32Pause pause(windows);
     ftp::FtpServices ftpServices{windows, dialogs, system, files, ftpConnection, disk, pause, &taskbar};

@@ -308,7 +308,8 @@ void download(ui::Form& w, FtpServices& s) {
     const std::string failed = "下载文件" + quoted(name) + "失败";
     // A name from the server becomes a file here only when it names a plain
     // file of the current directory, nothing beside or above it.
-    if (!isPlainFileName(name)) return status(w, failed);
+    // Nor is anything written under a name the server's bytes did not give.
+    if (!isPlainFileName(name) || !s.ftp.fits(name)) return status(w, failed);
     if (s.files.exists(name) && !askYes(s.dialogs, "文件" + quoted(name) + "已经存在,覆盖它吗?")) return;
     progress(w, "正在下载文件" + quoted(name) + ",请稍候...");
     TaskbarProgress bar(w, s, listedSize(w.itemText(kRemoteList, sel->index, 1)));
@@ -322,6 +323,8 @@ void upload(ui::Form& w, FtpServices& s) {
     if (!sel) return status(w, "未选中欲上传文件");
     if (sel->value != kFile) return status(w, "只能上传文件");
     const std::string& name = sel->name;
+    // The server name is the local one in the connection's encoding.
+    if (!s.ftp.fits(name)) return status(w, "上传文件" + quoted(name) + "失败!！");
     if (!s.ftp.list(name).empty() && !askYes(s.dialogs, "文件" + quoted(name) + "已经存在,覆盖它吗?")) return;
     progress(w, "正在上传文件" + quoted(name) + ",请稍候...");
     TaskbarProgress bar(w, s);
@@ -335,6 +338,7 @@ void deleteFile(ui::Form& w, FtpServices& s) {
     if (!sel) return status(w, "未选中欲删除文件");
     if (sel->value != kFile) return status(w, "只能删除文件");
     const std::string& name = sel->name;
+    if (!s.ftp.fits(name)) return status(w, "删除文件" + quoted(name) + "失败");
     if (!askYes(s.dialogs, "您确认要删除FTP服务器上的文件" + quoted(name) + "吗?")) return;
     progress(w, "正在删除文件" + quoted(name) + ",请稍候...");
     if (!s.ftp.removeFile(name)) return status(w, "删除文件" + quoted(name) + "失败");
@@ -347,6 +351,7 @@ void deleteDirectory(ui::Form& w, FtpServices& s) {
     if (!sel) return status(w, "未选中欲删除目录");
     if (sel->value != kDirectory) return status(w, "只能删除目录");
     const std::string& name = sel->name;
+    if (!s.ftp.fits(name)) return status(w, "删除目录" + quoted(name) + "失败");
     if (!askYes(s.dialogs, "您确认要删除FTP服务器上的目录" + quoted(name) + "吗?")) return;
     progress(w, "正在删除目录" + quoted(name) + ",请稍候...");
     // One request: the server decides whether a directory with content goes.
@@ -359,6 +364,7 @@ void newDirectory(ui::Form& w, FtpServices& s) {
     const auto typed = s.dialogs.inputBox("请输入名称:", "请输入欲在FTP服务器现行目录中新建的子目录名:", "");
     if (!typed || typed->empty()) return;
     const std::string& name = *typed;
+    if (!s.ftp.fits(name)) return status(w, "创建新目录" + quoted(name) + "失败");
     progress(w, "正在创建新目录" + quoted(name) + ",请稍候...");
     if (!s.ftp.createDirectory(name)) return status(w, "创建新目录" + quoted(name) + "失败");
     listRemote(w, s.ftp);
@@ -368,6 +374,10 @@ void newDirectory(ui::Form& w, FtpServices& s) {
 bool renameEntry(ui::Form& w, FtpServices& s, int index, std::string_view newTitle) {
     const std::string old = w.itemText(kRemoteList, index, 0);
     const std::string m = "更名" + quoted(old) + "到" + quoted(newTitle);
+    if (!s.ftp.fits(old) || !s.ftp.fits(newTitle)) {
+        status(w, m + "失败");
+        return false;
+    }
     progress(w, "正在" + m + ",请稍候...");
     const bool ok = s.ftp.rename(old, newTitle);
     status(w, m + (ok ? "成功" : "失败"));

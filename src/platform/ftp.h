@@ -1,6 +1,12 @@
-// The one FTP connection of the process. Names and paths are UTF-8 and are
-// sent as they are; a server name is relative to the server's current
-// directory, a local name to the process's current directory.
+// The one FTP connection of the process. Names and paths are UTF-8 here; a
+// server name is relative to the server's current directory, a local name
+// to the process's current directory.
+//
+// On the wire names are bytes in the connection's encoding: UTF-8 when the
+// server accepted "OPTS UTF8 ON" after the login, else the system's ANSI
+// code page. An entry of the current directory's last listing is sent as
+// the bytes the server gave for it; any other name is encoded. A call with
+// a name that does not fit (see fits()) fails with nothing sent or written.
 //
 // Every call runs on the user-interface thread and returns when the server
 // has answered, or with its failure result when no byte crossed the step's
@@ -43,6 +49,9 @@ struct DirEntry {
     std::uint32_t attributes = 0;   // kAttrDirectory for directories
     std::uint64_t size = 0;         // the whole size, 2 GiB and more included
     DateTime time;                  // last write
+    // The server's bytes for the name do not decode in the connection's
+    // encoding: `name` shows them with U+FFFD, and no call takes it.
+    bool undecodable = false;
 };
 
 class Ftp {
@@ -78,6 +87,14 @@ public:
     virtual bool rename(std::string_view from, std::string_view to) = 0;
     virtual bool createDirectory(std::string_view name) = 0;
     virtual bool removeDirectory(std::string_view name) = 0;
+
+    // Whether `name` (or a path) can go to the server: an entry of the last
+    // listing whose bytes decoded, or a text the connection's encoding
+    // holds without CR, LF, NUL or U+FFFD. Asks the server nothing.
+    virtual bool fits(std::string_view name) {
+        (void)name;
+        return true;
+    }
 
     // The window whose close ends a step under way (nullptr: none; only the
     // end of the program does). Not owned.

@@ -532,6 +532,39 @@ TEST_F(FtpWindow, RenameKeepsOrRevertsTheTitle) {
     EXPECT_EQ(status(), "更名“CON”到“con2”失败");
 }
 
+TEST_F(FtpWindow, NamesThatDoNotFitTheConnectionFailBeforeAnythingIsAskedOrSent) {
+    // An entry whose bytes did not decode, and names the connection's
+    // encoding cannot hold: each operation fails with its own text, asks
+    // nothing and sends nothing.
+    ftp.tree["/pub"] = {dirEntry("目录\uFFFD"), fileEntry("bad\uFFFD.txt"), fileEntry("ok.txt")};
+    ftp.unfit = {"目录\uFFFD", "bad\uFFFD.txt", "a.txt", "新\uFFFD"};
+    ftp::listRemote(w, ftp);
+    enterLocal("C:\\work");
+    t.files.files["bad\uFFFD.txt"] = "mine";
+    const size_t calls = ftp.calls.size();
+    selectRemote("bad\uFFFD.txt");
+    w.click("下载按钮");
+    EXPECT_EQ(status(), "下载文件“bad\uFFFD.txt”失败");
+    w.click("删除文件按钮");
+    EXPECT_EQ(status(), "删除文件“bad\uFFFD.txt”失败");
+    EXPECT_FALSE(w.fire("远程文件框", Event::LabelEdited, 0, indexOf("远程文件框", "bad\uFFFD.txt"), "good.txt"));
+    EXPECT_EQ(status(), "更名“bad\uFFFD.txt”到“good.txt”失败");
+    EXPECT_FALSE(w.fire("远程文件框", Event::LabelEdited, 0, indexOf("远程文件框", "ok.txt"), "新\uFFFD"));
+    EXPECT_EQ(status(), "更名“ok.txt”到“新\uFFFD”失败");
+    selectRemote("目录\uFFFD");
+    w.click("删除目录按钮");
+    EXPECT_EQ(status(), "删除目录“目录\uFFFD”失败");
+    t.dialogs.inputs = {std::string("新\uFFFD")};
+    w.click("新建目录按钮");
+    EXPECT_EQ(status(), "创建新目录“新\uFFFD”失败");
+    selectLocal("a.txt");
+    w.click("上传按钮");
+    EXPECT_EQ(status(), "上传文件“a.txt”失败!！");
+    EXPECT_TRUE(t.dialogs.shown.empty());
+    EXPECT_EQ(ftp.calls.size(), calls) << ftp.calls.back();
+    EXPECT_TRUE(ftp.downloaded.empty());
+}
+
 TEST_F(FtpWindow, DisconnectLeavesOnlyTheUpEntry) {
     ftp::listRemote(w, ftp);
     for (int round = 0; round < 2; ++round) {

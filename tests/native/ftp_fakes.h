@@ -92,6 +92,8 @@ struct FakeFtp : platform::Ftp {
         log(op + " " + std::string(name));
         return connected && !refuse.count(op + " " + std::string(name));
     }
+    std::set<std::string> unfit;   // names that do not fit the connection's encoding
+    bool fits(std::string_view name) override { return !unfit.count(std::string(name)); }
     ui::Form* stepWindow = nullptr;
     void setStepWindow(ui::Form* w) override { stepWindow = w; }
     // What a transfer reports while it runs: (bytes moved, size) pairs.

@@ -12,16 +12,20 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <system_error>
 #include <thread>
 
+#include "adapter/confirm_window.h"
 #include "ftp/cipher.h"
 #include "ftp/client.h"
 #include "ftp/ini.h"
 #include "platform/codec.h"
+#include "platform/win32/confirm_win32.h"
 #include "platform/win32/ftp_win32.h"
 #include "platform/win32/platform_win32.h"
+#include "platform/win32/update_win32.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_form.h"
 #include "resources/layouts.h"
@@ -113,7 +117,7 @@ struct ProgramDir : platform::System {
 
 struct FtpWine : ::testing::Test {
     win32::Win32Windows windows;
-    win32::Win32Ftp ftp;
+    win32::Win32Ftp ftp{&windows};
     win32::Win32LocalDisk disk;
     win32::Win32Pause pause{windows};
     win32::Win32Files files;
@@ -301,16 +305,16 @@ TEST_F(FtpWine, ServerListingShowsWhatAUserExpects) {
     LOGIN(w);
     // At "/" no up entry; directories (without dot ones) before files.
     EXPECT_EQ(titles(w, "远程文件框"),
-              std::vector<std::string>({"crafted", "faults", "full", "incoming", "pub", "ro", "slow", "slower", "stall",
-                                        "unsafe", ".htaccess", "index.html"}));
-    const int file = 10;   // .htaccess
+              std::vector<std::string>({"cn", "crafted", "faults", "full", "incoming", "pub", "ro", "slow", "slower",
+                                        "stall", "unsafe", ".htaccess", "index.html"}));
+    const int file = 11;   // .htaccess
     EXPECT_EQ(w.itemValue("远程文件框", 0), 1);
     EXPECT_EQ(w.itemValue("远程文件框", file), 2);
     EXPECT_EQ(w.itemText("远程文件框", file, 1), "14");
     EXPECT_NE(w.itemText("远程文件框", file, 2).find("年"), std::string::npos);
     // The control shows the same rows with their images.
     HWND list = w.unitHwnd("远程文件框");
-    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 12);
+    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 13);
     EXPECT_EQ(shown(w, "远程文件框", file, 0), ".htaccess");
     EXPECT_EQ(shown(w, "远程文件框", file, 1), "14");
     EXPECT_EQ(shown(w, "远程文件框", file, 2), w.itemText("远程文件框", file, 2));
@@ -406,7 +410,9 @@ TEST_F(FtpWine, DownloadAsksBeforeReplacingAndRefusesUnsafeNames) {
 TEST_F(FtpWine, CraftedListingShowsEveryNameAndDownloadsOnlyThePlainOne) {
     // The fixture makes up this listing: a path up, a backslash path, a
     // drive, a device, control characters, and a 3 GiB entry.
-    const std::vector<std::string> unsafe = {"../x", "..\\x", "C:\\x", "CON", "CONOUT$", "ctl\x01name", "bell\x07", "del\x7f"};
+    // And a name whose bytes are no UTF-8: shown with replacement characters.
+    const std::vector<std::string> unsafe = {"../x", "..\\x", "C:\\x", "CON", "CONOUT$", "ctl\x01name", "bell\x07", "del\x7f",
+                                             "bad\uFFFD\uFFFD.txt"};
     const std::string below = local + "\\down";
     CreateDirectoryW(widen(below).c_str(), nullptr);
     LOGIN(w);
@@ -434,6 +440,106 @@ TEST_F(FtpWine, CraftedListingShowsEveryNameAndDownloadsOnlyThePlainOne) {
     EXPECT_FALSE(exists(below + "\\x"));
     EXPECT_FALSE(exists(binaryDir() + "\\x"));
     EXPECT_FALSE(exists("C:\\x"));
+}
+
+// The fixture's log as each connection's lines, in order.
+std::map<int, std::vector<std::string>> serverLog() {
+    std::map<int, std::vector<std::string>> out;
+    std::istringstream in(slurp(winPath(env("KORVAN_FTP_ROOT") + ".log")));
+    for (std::string line; std::getline(in, line);) {
+        const size_t blank = line.find(' ');
+        if (blank != std::string::npos) out[std::atoi(line.c_str())].push_back(line.substr(blank + 1));
+    }
+    return out;
+}
+
+TEST_F(FtpWine, ChineseNamesCrossAUtf8ServerUnderTheirOwnNames) {
+    const std::string text = "中文文件.txt", sheet = "报价单.xls";
+    LOGIN(w);
+    EXPECT_TRUE(ftp.utf8());
+    pressEnter(w, "本地目录编辑框", local);
+    goRemote(w, "/cn");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/cn");
+    EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "目录", text, sheet}));
+    dialogs.answers = {platform::Answer::Yes};
+    for (const std::string& name : {text, sheet}) {
+        select(w, "远程文件框", name);
+        click(w, "下载按钮");
+        EXPECT_EQ(w.text("状态标签"), "下载文件“" + name + "”成功");
+        EXPECT_TRUE(slurp(local + "\\" + name) == slurp(serverFile("cn/" + name))) << name;
+    }
+    // Into a folder of a Chinese name, shown as the server names it, and
+    // back up by its bytes.
+    select(w, "远程文件框", "目录");
+    doubleClick(w, "远程文件框");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/cn/目录");
+    for (const std::string& name : {text, sheet}) {
+        select(w, "本地文件框", name);
+        click(w, "上传按钮");
+        EXPECT_EQ(w.text("状态标签"), "上传“" + name + "”成功!");
+        EXPECT_TRUE(slurp(serverFile("cn/目录/" + name)) == slurp(local + "\\" + name)) << name;
+    }
+    EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", text, sheet}));
+
+    // The passive login again of the fallback asks for UTF-8 before its way
+    // back into the folder.
+    ASSERT_TRUE(openActive(env("KORVAN_FTP_NAT_USER")));
+    ASSERT_TRUE(ftp.setCurrentDirectory("/cn/目录"));
+    const auto listed = ftp.list("*.*");
+    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](auto& e) { return e.name == text; }));
+    EXPECT_TRUE(ftp.passive());
+    EXPECT_EQ(ftp.currentDirectory(), "/cn/目录");
+    int logins = 0;
+    for (const auto& [connection, lines] : serverLog()) {
+        if (lines.empty() || !lines[0].starts_with("login ")) continue;
+        ++logins;
+        EXPECT_TRUE(lines.size() > 1 && lines[1] == "OPTS UTF8 ON") << connection << ": " << lines[0];
+    }
+    EXPECT_GE(logins, 4);   // the reset's, the window's, the active and the passive one
+    const auto last = serverLog().rbegin()->second;
+    EXPECT_EQ(last, std::vector<std::string>({"login nat", "OPTS UTF8 ON", "CWD /cn/目录"}));
+}
+
+TEST_F(FtpWine, ChineseNamesCrossAServerThatRefusesUtf8InTheSystemCodePage) {
+    // The server refuses OPTS UTF8 ON and keeps GBK names: the system's
+    // ANSI code page carries them. Under code page 936 (LANG=zh_CN.UTF-8)
+    // they cross as under a Chinese Windows; under any other a Chinese
+    // name cannot be written in it, and its upload fails with nothing sent.
+    const std::string text = "中文文件.txt", sheet = "报价单.xls";
+    if (const std::string acp = env("KORVAN_EXPECT_ACP"); !acp.empty())
+        ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp.c_str())));
+    LOGIN(w, "gbk");
+    EXPECT_FALSE(ftp.utf8());
+    pressEnter(w, "本地目录编辑框", local);
+    if (GetACP() != 936) {
+        spit(local + "\\" + sheet, "xls");
+        listLocalAgain(w);
+        goRemote(w, "/pub");
+        select(w, "本地文件框", sheet);
+        click(w, "上传按钮");
+        EXPECT_EQ(w.text("状态标签"), "上传文件“" + sheet + "”失败!！");
+        EXPECT_FALSE(exists(serverFile("pub/" + sheet)));
+        return;
+    }
+    goRemote(w, "/cn");
+    EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "目录", text, sheet}));
+    for (const std::string& name : {text, sheet}) {
+        select(w, "远程文件框", name);
+        click(w, "下载按钮");
+        EXPECT_EQ(w.text("状态标签"), "下载文件“" + name + "”成功");
+        EXPECT_TRUE(slurp(local + "\\" + name) == slurp(serverFile("cn/" + name))) << name;
+    }
+    select(w, "远程文件框", "目录");
+    doubleClick(w, "远程文件框");
+    EXPECT_EQ(w.text("远程目录编辑框"), "/cn/目录");
+    select(w, "本地文件框", sheet);
+    click(w, "上传按钮");
+    EXPECT_EQ(w.text("状态标签"), "上传“" + sheet + "”成功!");
+    EXPECT_TRUE(slurp(serverFile("cn/目录/" + sheet)) == slurp(local + "\\" + sheet));
+    const auto log = serverLog();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](auto& c) {
+        return c.second.size() > 1 && c.second[0] == "login gbk" && c.second[1] == "OPTS UTF8 ON";
+    }));
 }
 
 TEST_F(FtpWine, UploadReplacesOnlyWhenAllowed) {
@@ -606,6 +712,45 @@ TEST_F(FtpWine, WindowKeepsPaintingAndDropsClicksWhileTheServerWorks) {
     EXPECT_EQ(dialogs.asked.size(), 1u);   // the click never arrives
 }
 
+TEST_F(FtpWine, TheQuestionOverTheMainWindowIsAnsweredWhileTheServerWorks) {
+    // The fixture holds the listing of /slow for 1.5 s; the user answers the
+    // question meanwhile, with Enter on its focused button, then with a
+    // click: each answer arrives during the step, not after it.
+    LOGIN(w);
+    win32::Win32Clock clock;
+    win32::Win32Form* q = nullptr;
+    adapter::ConfirmQuestion question(windows, clock, [&q](ui::Form& asked, ui::Form& owner) {
+        q = static_cast<win32::Win32Form*>(&asked);
+        win32::placeOverForm(asked, owner);
+    });
+    std::vector<std::pair<adapter::ConfirmResult, std::string>> answers;
+    HWND keep = nullptr, undo = nullptr;
+    auto ask = [&] {
+        question.show(*main, "IP地址修改成功！", 120, [&](adapter::ConfirmResult r) {
+            answers.emplace_back(r, w.text("状态标签"));
+        });
+        ASSERT_TRUE(question.open());
+        ASSERT_NE(q, nullptr);
+        keep = q->unitHwnd(adapter::kKeepButton);
+        undo = q->unitHwnd(adapter::kUndoButton);
+        ASSERT_TRUE(wintest::pumpUntil(windows, [&] { return GetFocus() == keep; }));
+    };
+    ASSERT_TRUE(ftp.setCurrentDirectory("/slow"));
+    ASSERT_NO_FATAL_FAILURE(ask());
+    PostMessageW(keep, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(keep, WM_KEYUP, VK_RETURN, 0);
+    ftp::listRemote(w, ftp);
+    ASSERT_NO_FATAL_FAILURE(ask());
+    PostMessageW(undo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(undo, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    ftp::listRemote(w, ftp);
+    const std::string during = "正在获取目录列表,请稍候...";
+    EXPECT_EQ(answers, (std::vector<std::pair<adapter::ConfirmResult, std::string>>{
+                           {adapter::ConfirmResult::Keep, during}, {adapter::ConfirmResult::Undo, during}}));
+    EXPECT_TRUE(IsWindowEnabled(main->hwnd()));
+    EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "file0.txt", "file1.txt", "file2.txt", "late.bin"}));
+}
+
 // Posts WM_CLOSE to each of g_closeTargets once, from a timer of the thread.
 std::vector<HWND> g_closeTargets;
 void CALLBACK closeLater(HWND h, UINT, UINT_PTR id, DWORD) {
@@ -732,6 +877,17 @@ TEST_F(FtpWine, BehindNatTheConnectionFallsBackToPassiveMode) {
     EXPECT_TRUE(ftp.list("*.*").empty());
     EXPECT_FALSE(ftp.passive());
     EXPECT_EQ(countLocal(".part"), 0);
+}
+
+TEST_F(FtpWine, AFallbackThatCannotGetBackLeavesTheOldConnectionWhereItWas) {
+    // The passive login again is refused its way back to /pub: the step
+    // fails, and the connection is still the old one, in /pub, active.
+    ASSERT_TRUE(openActive(env("KORVAN_FTP_LOST_USER")));
+    ASSERT_TRUE(ftp.setCurrentDirectory("/pub"));
+    EXPECT_TRUE(ftp.list("*.*").empty());
+    EXPECT_TRUE(ftp.isOpen());
+    EXPECT_FALSE(ftp.passive());
+    EXPECT_EQ(ftp.currentDirectory(), "/pub");
 }
 
 TEST_F(FtpWine, WhereNeitherModeWorksEachStepFailsWithItsOwnText) {

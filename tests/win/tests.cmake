@@ -55,6 +55,15 @@ foreach(f ${KORVAN_WIN_TEST_FILES})
     korvan_win_test(win_${n} ${f} tests/win/win_main.cpp)
 endforeach()
 
+# The FTP names of a server that refuses UTF-8 once more under the ANSI code
+# page of a Chinese Windows (936, GBK): Wine takes it from the locale.
+add_test(NAME win_ftp_test_cp936 COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-chinese-locale
+         ${CMAKE_BINARY_DIR}/locale bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-ftp-server
+         ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:win_ftp_test>
+         --gtest_filter=FtpWine.ChineseNamesCrossAServerThatRefusesUtf8*)
+set_tests_properties(win_ftp_test_cp936 PROPERTIES TIMEOUT 300
+    ENVIRONMENT "KORVAN_TEST_BIN=${CMAKE_BINARY_DIR}/tests;KORVAN_FIXTURES=${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures")
+
 # End to end: the real korvan.exe under Wine (and Xvfb), driven from outside.
 add_executable(e2e_driver tests/e2e/driver.cpp)
 target_link_options(e2e_driver PRIVATE -municode)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,7 +23,6 @@
 namespace win32 {
 
 class Win32Windows;
-
 
 // How long an FTP step may go without a byte crossing its connections (no
 // entry, no block of a transfer, no reply) before it fails.
@@ -41,8 +41,9 @@ FtpLimits ftpLimits();
 using FtpThreadStart = std::thread (*)(std::function<void()> body);
 void setFtpThreadStart(FtpThreadStart start);
 
-// One entry as WinINet's listing hands it over.
-platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
+// One entry as WinINet's A listing hands it over, its name decoded from
+// UTF-8 (`utf8`) or the ANSI code page; marked when it does not decode.
+platform::DirEntry dirEntryOf(const WIN32_FIND_DATAA& found, bool utf8);
 
 // The process's FTP connection over WinINet. The internet handle is opened
 // on first use (agent "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)",
@@ -53,7 +54,9 @@ platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
 //
 // Each call is a step that runs on a thread of its own while the calling
 // thread's windows keep painting and running their timers; clicks and keys
-// meanwhile are dropped as on a disabled window. A step ends early, with
+// meanwhile are dropped as on a disabled window, except those for a window
+// that holds its owner disabled (a question asked over it), which go
+// through `windows`' dispatch as in the message loop. A step ends early, with
 // its failure result and the connection closed, when no byte crossed its
 // connections for FtpLimits::stallMs, or when the step window (see
 // setStepWindow) is asked to close or WM_QUIT arrives. A close request for
@@ -73,14 +76,20 @@ platform::DirEntry dirEntryOf(const WIN32_FIND_DATAW& found);
 // or thread start is the step's failure. No lock is held across a disk or
 // network call.
 //
-// Transfers are binary and go through FtpOpenFileW with reads and writes of
-// 1 MiB (far quicker than FtpGetFileW / FtpPutFileW under Wine, the same on
+// Names go through WinINet's A functions as bytes of the connection's
+// encoding (platform/ftp.h): after each login, the fallback's included, the
+// worker that logged in sends OPTS UTF8 ON and reads its reply at once.
+// Every other text (host, account, local paths) goes through W functions.
+//
+// Transfers are binary and go through FtpOpenFileA with reads and writes of
+// 1 MiB (far quicker than FtpGetFile / FtpPutFile under Wine, the same on
 // Windows); when they are done is said in platform/ftp.h. get() downloads
 // into a temporary file beside the local name and puts it in place only
 // when done, so a failed download never damages the file it was to replace.
 class Win32Ftp final : public platform::Ftp {
 public:
-    Win32Ftp() = default;
+    // `windows` (may be null: plain dialog-key dispatch) outlives this.
+    explicit Win32Ftp(Win32Windows* windows = nullptr) : windows_(windows) {}
     ~Win32Ftp() override;
     Win32Ftp(const Win32Ftp&) = delete;
     Win32Ftp& operator=(const Win32Ftp&) = delete;
@@ -100,6 +109,7 @@ public:
     bool removeDirectory(std::string_view name) override;
     void setStepWindow(ui::Form* window) override;
     void setProgress(Progress progress) override { progress_ = std::move(progress); }
+    bool fits(std::string_view name) override;
     // Whether the connection works in passive mode now.
     bool passive() const { return login_ && login_->passive; }
 
@@ -109,7 +119,12 @@ public:
         std::optional<std::wstring> user, password;
         int port = 0;
         bool passive = false;
+        // Names are UTF-8 on the wire (the server took OPTS UTF8 ON), else
+        // in the system's ANSI code page.
+        bool utf8 = false;
     };
+    // Whether the connection's names are UTF-8 on the wire now.
+    bool utf8() const;
 
 private:
     // Runs `work` as a step as described above; `work` gets the step's
@@ -123,12 +138,27 @@ private:
     template <class R, class F>
     R dataCall(R failed, F&& work);
 
+    Win32Windows* windows_ = nullptr;
+    // The bytes to send for a name or path; nullopt when it does not fit.
+    std::optional<std::string> wireOf(std::string_view name) const;
+    // Keeps an entry's bytes under the name it shows.
+    void learn(const std::string& name, const std::string& bytes, bool decoded);
+    void forgetNames();
+
     bool busy_ = false;
     HWND stepWindow_ = nullptr;
     Progress progress_;
     InetHandle session_;
     InetHandle connection_;
     std::shared_ptr<Login> login_;
+    // The current directory's entries from its last listing, by the name
+    // they show; and the directory as last read, shown and as bytes.
+    struct Known {
+        std::string bytes;
+        bool decoded = true;
+    };
+    std::map<std::string, Known, std::less<>> entries_;
+    std::string directory_, directoryBytes_;
 };
 
 // The process's current drive and directory, FindFirstFileW listings in
