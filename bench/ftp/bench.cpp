@@ -5,7 +5,7 @@
 // them with curl.
 //
 // A listing is timed in two parts: WinINet handing over the entries
-// (FtpFindFirstFileW, then InternetFindNextFileW until none is left), and
+// (FtpFindFirstFileA, then InternetFindNextFileA until none is left), and
 // ours, everything after: taking each entry over, ordering directories
 // before files, filling the list and drawing it.
 //

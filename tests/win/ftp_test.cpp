@@ -502,7 +502,7 @@ TEST_F(FtpWine, ChineseNamesCrossAUtf8ServerUnderTheirOwnNames) {
 
 TEST_F(FtpWine, ChineseNamesCrossAServerThatRefusesUtf8InTheSystemCodePage) {
     // The server refuses OPTS UTF8 ON and keeps GBK names: the system's
-    // ANSI code page carries them. Under code page 936 (LANG=zh_CN.UTF-8)
+    // ANSI code page carries them. Under code page 936 (a zh_CN.UTF-8 locale, see tests/fixtures/with-chinese-locale)
     // they cross as under a Chinese Windows; under any other a Chinese
     // name cannot be written in it, and its upload fails with nothing sent.
     const std::string text = "中文文件.txt", sheet = "报价单.xls";
@@ -714,8 +714,8 @@ TEST_F(FtpWine, WindowKeepsPaintingAndDropsClicksWhileTheServerWorks) {
 
 TEST_F(FtpWine, TheQuestionOverTheMainWindowIsAnsweredWhileTheServerWorks) {
     // The fixture holds the listing of /slow for 1.5 s; the user answers the
-    // question meanwhile, with Enter on its focused button, then with a
-    // click: each answer arrives during the step, not after it.
+    // question meanwhile, with Enter on its focused button, with a click,
+    // then with Esc: each answer arrives during the step, not after it.
     LOGIN(w);
     win32::Win32Clock clock;
     win32::Win32Form* q = nullptr;
@@ -744,9 +744,16 @@ TEST_F(FtpWine, TheQuestionOverTheMainWindowIsAnsweredWhileTheServerWorks) {
     PostMessageW(undo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     PostMessageW(undo, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     ftp::listRemote(w, ftp);
+    // Esc is the question's cancel: undo.
+    ASSERT_NO_FATAL_FAILURE(ask());
+    PostMessageW(keep, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(keep, WM_KEYUP, VK_ESCAPE, 0);
+    ftp::listRemote(w, ftp);
     const std::string during = "正在获取目录列表,请稍候...";
     EXPECT_EQ(answers, (std::vector<std::pair<adapter::ConfirmResult, std::string>>{
-                           {adapter::ConfirmResult::Keep, during}, {adapter::ConfirmResult::Undo, during}}));
+                           {adapter::ConfirmResult::Keep, during},
+                           {adapter::ConfirmResult::Undo, during},
+                           {adapter::ConfirmResult::Undo, during}}));
     EXPECT_TRUE(IsWindowEnabled(main->hwnd()));
     EXPECT_EQ(titles(w, "远程文件框"), std::vector<std::string>({"", "file0.txt", "file1.txt", "file2.txt", "late.bin"}));
 }
