@@ -22,17 +22,6 @@
 
 namespace {
 
-std::string readFile(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return {};
-    std::string out;
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
-    CloseHandle(f);
-    return out;
-}
-
 void pumpFor(win32::Win32Windows& windows, int ms) {
     for (int i = 0; i < ms / 20; ++i) {
         windows.pump();

@@ -1,10 +1,25 @@
-// Writes a window as the screen shows it to a 24-bit BMP file, for the
-// screenshot programs. Returns false when the file could not be written.
+// Helpers of the screenshot programs: a window written as the screen shows
+// it to a 24-bit BMP file, and a whole file read (the skin library's bytes).
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+
+// The whole file, or "" when it cannot be read.
+inline std::string readFile(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    CloseHandle(f);
+    return out;
+}
+
+// Returns false when the file could not be written.
 
 inline bool writeWindowBmp(HWND window, const wchar_t* path) {
     RECT r;
