@@ -2,8 +2,10 @@
 // message (libFuzzer then saves the input), whatever the build type.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #define FUZZ_CHECK(cond)                                                                   \
@@ -41,6 +43,21 @@ inline bool validUtf8(std::string_view s) {
         i += n + 1;
     }
     return true;
+}
+
+// Standard base64 with padding, written out here rather than taken from
+// the code under test.
+inline std::string base64(const std::uint8_t* p, size_t n) {
+    static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < n; i += 3) {
+        const std::uint32_t v = (p[i] << 16) | (i + 1 < n ? p[i + 1] << 8 : 0) | (i + 2 < n ? p[i + 2] : 0);
+        out += a[v >> 18 & 63];
+        out += a[v >> 12 & 63];
+        out += i + 1 < n ? a[v >> 6 & 63] : '=';
+        out += i + 2 < n ? a[v & 63] : '=';
+    }
+    return out;
 }
 
 }  // namespace fuzz

@@ -16,19 +16,6 @@
 
 namespace {
 
-std::string base64(const std::uint8_t* p, size_t n) {
-    static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < n; i += 3) {
-        const std::uint32_t v = (p[i] << 16) | (i + 1 < n ? p[i + 1] << 8 : 0) | (i + 2 < n ? p[i + 2] : 0);
-        out += a[v >> 18 & 63];
-        out += a[v >> 12 & 63];
-        out += i + 1 < n ? a[v >> 6 & 63] : '=';
-        out += i + 2 < n ? a[v & 63] : '=';
-    }
-    return out;
-}
-
 std::string text(const std::string& version, const platform::Sha256& hash, int y, int m, int d,
                  const platform::P256Signature& signature) {
     char date[64];
@@ -39,7 +26,7 @@ std::string text(const std::string& version, const platform::Sha256& hash, int y
         hex += "0123456789abcdef"[b & 15];
     }
     return "korvan-update 1\nversion " + version + "\nsha256 " + hex + "\nexpires " + date + "\nsignature " +
-           base64(signature.data(), signature.size()) + "\n";
+           fuzz::base64(signature.data(), signature.size()) + "\n";
 }
 
 struct Recording : platform::SignatureCheck {

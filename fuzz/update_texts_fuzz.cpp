@@ -17,21 +17,6 @@
 
 namespace {
 
-// Standard base64 with padding, written out here rather than taken from
-// the code under test.
-std::string base64(const std::uint8_t* p, size_t n) {
-    static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < n; i += 3) {
-        const std::uint32_t v = (p[i] << 16) | (i + 1 < n ? p[i + 1] << 8 : 0) | (i + 2 < n ? p[i + 2] : 0);
-        out += a[v >> 18 & 63];
-        out += a[v >> 12 & 63];
-        out += i + 1 < n ? a[v >> 6 & 63] : '=';
-        out += i + 2 < n ? a[v & 63] : '=';
-    }
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
@@ -67,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     FUZZ_CHECK(fuzz::validUtf8(update::versionText(body)));
 
     // A signature text: the body itself, and the text of its first 64 bytes.
-    if (const auto sig = update::parseSignature(body)) FUZZ_CHECK(base64(sig->data(), sig->size()) == body);
+    if (const auto sig = update::parseSignature(body)) FUZZ_CHECK(fuzz::base64(sig->data(), sig->size()) == body);
     if (body.size() >= 64) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(body.data());
-        const auto sig = update::parseSignature(base64(bytes, 64));
+        const auto sig = update::parseSignature(fuzz::base64(bytes, 64));
         FUZZ_CHECK(sig && std::equal(sig->begin(), sig->end(), bytes));
     }
     return 0;

@@ -35,12 +35,10 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     const std::wstring dir = argv[1];
     win32::Win32Skin skin;
-    if (!skin.load(win32::narrow(dir + L"\\SkinH_EL.dll"), readFile(dir + L"\\SkinH_EL.dll"))) {
+    if (!loadSkin(skin, dir)) {
         std::printf("skin not loaded\n");
         return 1;
     }
-    skin.attach();
-    skin.adjustHsv(130, 0, 0);
 
     win32::Win32Windows windows;
     win32::Win32Udp udp;   // outlives the workers

@@ -1,11 +1,15 @@
 // Helpers of the screenshot programs: a window written as the screen shows
-// it to a 24-bit BMP file, and a whole file read (the skin library's bytes).
+// it to a 24-bit BMP file, a whole file read, and the tool's skin put on as
+// the tool puts it on.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+
+#include "platform/win32/skin_win32.h"
+#include "platform/win32/wide.h"
 
 // The whole file, or "" when it cannot be read.
 inline std::string readFile(const std::wstring& path) {
@@ -17,6 +21,15 @@ inline std::string readFile(const std::wstring& path) {
     while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
     CloseHandle(f);
     return out;
+}
+
+// The skin library written by the program under test in `dir`, loaded,
+// attached and tinted as the tool does at start; false when it cannot load.
+inline bool loadSkin(win32::Win32Skin& skin, const std::wstring& dir) {
+    if (!skin.load(win32::narrow(dir + L"\\SkinH_EL.dll"), readFile(dir + L"\\SkinH_EL.dll"))) return false;
+    skin.attach();
+    skin.adjustHsv(130, 0, 0);
+    return true;
 }
 
 // Returns false when the file could not be written.
