@@ -194,6 +194,9 @@ std::vector<int> sortedOrder(const std::vector<Tally>& tallies) {
     for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
     auto key = [&](int i) {
         const Tally& t = tallies[i];
+        // A row that has not been measured (added during the test) comes
+        // after every measured one.
+        if (t.counted == 0 && t.done == 0) return std::make_tuple(2, 0, 0);
         const int loss = lossPercent(t);
         const bool good = loss <= 20;
         const int none = INT32_MAX;

@@ -159,7 +159,7 @@ TEST_F(AppTest, DnsTestTakesTheSelectedAdaptersServersOpensOnceAndGoesWithTheHid
 }
 
 TEST(Layouts, NamesAreUniqueAndParentsExist) {
-    for (const ui::Layout* l : {&layouts::mainWindow(), &layouts::about(), &layouts::splash()}) {
+    for (const ui::Layout* l : layouts::all()) {
         std::set<std::string_view> names;
         for (const ui::Unit& u : l->units) {
             EXPECT_TRUE(names.insert(u.name).second) << l->name << ": duplicate " << u.name;

@@ -176,6 +176,9 @@ TEST(DnsMeasure, MediansAndOrder) {
     std::vector<dns::Tally> rows = {tally(3, {1}, {1}),      tally(0, {9}, {20}), tally(2, {5}, {20}),
                                     tally(10, {}, {}),        tally(0, {4}, {50}), tally(5, {1}, {1})};
     EXPECT_EQ(dns::sortedOrder(rows), (std::vector<int>{2, 1, 4, 0, 5, 3}));
+    // A row added during the test, not measured, comes last.
+    rows.insert(rows.begin(), dns::Tally{});
+    EXPECT_EQ(dns::sortedOrder(rows), (std::vector<int>{3, 2, 5, 1, 6, 4, 0}));
 }
 
 TEST(DnsServers, RowsFromAdapterPresetsTableAndUser) {

@@ -71,7 +71,7 @@ std::vector<std::string> fixtureAddresses() {
 }  // namespace
 
 TEST(DnsTestWindow, OpensFromTheMenuSortsTheFixturesAndFillsTheMainWindow) {
-    // fast, silent, refusing, hijacking:100, wrong-id-first:200, slow:300
+    // fast, silent, refusing, hijacking:300, wrong-id-first:600, slow:900
     const auto fixtures = fixtureAddresses();
     ASSERT_EQ(fixtures.size(), 6u) << "run through tests/fixtures/with-dns-servers";
 

@@ -34,8 +34,9 @@ function(korvan_win_test name)
         add_test(NAME ${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-http-server
                  ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
     elseif(name STREQUAL "win_dns_test")
-        # Fixture resolvers on the loopback, their modes in the test's order.
-        add_test(NAME ${name} COMMAND env "KORVAN_DNS_FIXTURE_MODES=fast silent refusing hijacking:100 wrong-id-first:200 slow:300"
+        # Fixture resolvers on the loopback, their modes in the test's order; the
+        # delays 300 ms apart, so a loaded machine cannot reorder the medians.
+        add_test(NAME ${name} COMMAND env "KORVAN_DNS_FIXTURE_MODES=fast silent refusing hijacking:300 wrong-id-first:600 slow:900"
                  bash ${CMAKE_CURRENT_SOURCE_DIR}/tests/fixtures/with-dns-servers
                  ${CMAKE_CURRENT_SOURCE_DIR}/scripts/wine-run $<TARGET_FILE:${name}>)
     elseif(name MATCHES "^win_ftp")

@@ -130,6 +130,11 @@ struct UpdateWindowTest : ::testing::Test {
         cleanups = 0;
         update::UpdateWindow uw(services, record, update::UpdateHooks{std::move(get), [this] { ++cleanups; }});
         ui::Form* announcer = windows.create(layouts::mainWindow());
+        // Gone before `uw`: its close reaches the window's hook into `uw`.
+        struct Gone {
+            ui::Form* f;
+            ~Gone() { DestroyWindow(static_cast<win32::Win32Form*>(f)->hwnd()); }
+        } gone{announcer};
         announcer->setText("编辑框4", "1.2");
         uw.open(announcer);
         auto* w = static_cast<win32::Win32Form*>(uw.form());
