@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "platform/win32/platform_win32.h"
 #include "platform/win32/win32_form.h"
 
 namespace win32 {
@@ -26,7 +27,9 @@ struct Oleacc {
 const Oleacc& oleacc() {
     static const Oleacc fns = [] {
         Oleacc o;
-        if (HMODULE m = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        // By full path: Windows 7 without KB2533623 knows no search flags.
+        const std::wstring dir = systemFolder();
+        if (HMODULE m = dir.empty() ? nullptr : LoadLibraryW((dir + L"\\oleacc.dll").c_str())) {
             o.createStd = reinterpret_cast<CreateStdFn>(reinterpret_cast<void*>(GetProcAddress(m, "CreateStdAccessibleObject")));
             o.lresult = reinterpret_cast<LresultFn>(reinterpret_cast<void*>(GetProcAddress(m, "LresultFromObject")));
         }
