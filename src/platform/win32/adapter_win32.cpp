@@ -299,57 +299,22 @@ platform::DeviceChange Win32Devices::setEnabled(std::string_view instance, bool 
 
 namespace {
 
-// The private-namespace functions, where the system has them.
-struct NamespaceApi {
-    HANDLE(WINAPI* createBoundary)(LPCWSTR, ULONG) = nullptr;
-    BOOL(WINAPI* addSid)(HANDLE*, PSID) = nullptr;
-    BOOL(WINAPI* addLabel)(HANDLE*, PSID) = nullptr;
-    VOID(WINAPI* deleteBoundary)(HANDLE) = nullptr;
-    HANDLE(WINAPI* create)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR) = nullptr;
-    HANDLE(WINAPI* open)(LPVOID, LPCWSTR) = nullptr;
-    BOOLEAN(WINAPI* close)(HANDLE, ULONG) = nullptr;
-    bool complete() const { return createBoundary && addSid && addLabel && deleteBoundary && create && open && close; }
-};
-
-const NamespaceApi& namespaceApi() {
-    static const NamespaceApi api = [] {
-        NamespaceApi a;
-        HMODULE k = GetModuleHandleW(L"kernel32.dll");
-        if (!k) return a;
-        auto load = [k](auto& fn, const char* name) { fn = reinterpret_cast<std::decay_t<decltype(fn)>>(
-                                                          reinterpret_cast<void*>(GetProcAddress(k, name))); };
-        load(a.createBoundary, "CreateBoundaryDescriptorW");
-        load(a.addSid, "AddSIDToBoundaryDescriptor");
-        load(a.addLabel, "AddIntegrityLabelToBoundaryDescriptor");
-        load(a.deleteBoundary, "DeleteBoundaryDescriptor");
-        load(a.create, "CreatePrivateNamespaceW");
-        load(a.open, "OpenPrivateNamespaceW");
-        load(a.close, "ClosePrivateNamespace");
-        return a;
-    }();
-    return api;
-}
-
 constexpr wchar_t kNamespace[] = L"Korvan";
 constexpr wchar_t kBoundary[] = L"Korvan.ApplyAdapter";
 // Administrators and SYSTEM, nobody else; no inherited entries.
 constexpr wchar_t kAdminsOnly[] = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
 
-struct LocalDeleter {
-    void operator()(void* p) const { LocalFree(p); }
-};
-
 // A boundary of the Administrators group and the high integrity label;
 // null when the system makes none.
-HANDLE adminBoundary(const NamespaceApi& api) {
-    HANDLE boundary = api.createBoundary(kBoundary, 0);
+HANDLE adminBoundary() {
+    HANDLE boundary = CreateBoundaryDescriptorW(kBoundary, 0);
     if (!boundary) return nullptr;
     BYTE admins[SECURITY_MAX_SID_SIZE], high[SECURITY_MAX_SID_SIZE];
     DWORD adminsSize = sizeof admins, highSize = sizeof high;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize) ||
-        !CreateWellKnownSid(WinHighLabelSid, nullptr, high, &highSize) || !api.addSid(&boundary, admins) ||
-        !api.addLabel(&boundary, high)) {
-        api.deleteBoundary(boundary);
+        !CreateWellKnownSid(WinHighLabelSid, nullptr, high, &highSize) || !AddSIDToBoundaryDescriptor(&boundary, admins) ||
+        !AddIntegrityLabelToBoundaryDescriptor(&boundary, high)) {
+        DeleteBoundaryDescriptor(boundary);
         return nullptr;
     }
     return boundary;
@@ -361,7 +326,7 @@ public:
     ~Win32Held() override {
         ReleaseMutex(m_mutex.get());
         m_mutex.reset();
-        if (m_namespace) namespaceApi().close(m_namespace, 0);
+        if (m_namespace) ClosePrivateNamespace(m_namespace, 0);
     }
 
 private:
@@ -372,40 +337,35 @@ private:
 }  // namespace
 
 bool Win32ApplyLock::privateNamespaces() {
-    const NamespaceApi& api = namespaceApi();
-    if (!api.complete()) return false;
-    HANDLE boundary = api.createBoundary(kBoundary, 0);
+    HANDLE boundary = CreateBoundaryDescriptorW(kBoundary, 0);
     if (!boundary) return false;
-    api.deleteBoundary(boundary);
+    DeleteBoundaryDescriptor(boundary);
     return true;
 }
 
 std::unique_ptr<platform::ApplyLock::Held> Win32ApplyLock::take() {
-    const NamespaceApi& api = namespaceApi();
     UniqueHandle mutex;
     HANDLE space = nullptr;
-    HANDLE boundary = api.complete() ? api.createBoundary(kBoundary, 0) : nullptr;
-    if (!boundary) {
+    if (!privateNamespaces()) {
         // No private namespaces on this system: the named mutex.
         mutex.reset(CreateMutexW(nullptr, FALSE, kApplyMutexName));
     } else {
-        api.deleteBoundary(boundary);
-        boundary = adminBoundary(api);
+        HANDLE boundary = adminBoundary();
         if (!boundary) return nullptr;
         PSECURITY_DESCRIPTOR raw = nullptr;
         if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminsOnly, SDDL_REVISION_1, &raw, nullptr)) {
-            api.deleteBoundary(boundary);
+            DeleteBoundaryDescriptor(boundary);
             return nullptr;
         }
-        std::unique_ptr<void, LocalDeleter> descriptor(raw);
+        std::unique_ptr<void, LocalFreer> descriptor(raw);
         SECURITY_ATTRIBUTES sa{sizeof sa, descriptor.get(), FALSE};
-        space = api.create(&sa, boundary, kNamespace);
-        if (!space && GetLastError() == ERROR_ALREADY_EXISTS) space = api.open(boundary, kNamespace);
-        api.deleteBoundary(boundary);
+        space = CreatePrivateNamespaceW(&sa, boundary, kNamespace);
+        if (!space && GetLastError() == ERROR_ALREADY_EXISTS) space = OpenPrivateNamespaceW(boundary, kNamespace);
+        DeleteBoundaryDescriptor(boundary);
         if (!space) return nullptr;
         mutex.reset(CreateMutexW(&sa, FALSE, L"Korvan\\ApplyAdapter"));
         if (!mutex) {
-            api.close(space, 0);
+            ClosePrivateNamespace(space, 0);
             return nullptr;
         }
     }
@@ -413,7 +373,7 @@ std::unique_ptr<platform::ApplyLock::Held> Win32ApplyLock::take() {
     // Abandoned: an instance ended without letting go; the lock is ours now.
     const DWORD w = WaitForSingleObject(mutex.get(), 0);
     if (w != WAIT_OBJECT_0 && w != WAIT_ABANDONED) {
-        if (space) api.close(space, 0);
+        if (space) ClosePrivateNamespace(space, 0);
         return nullptr;
     }
     return std::make_unique<Win32Held>(std::move(mutex), space);

@@ -15,10 +15,6 @@ namespace {
 constexpr DWORD kAnswerRights = SYNCHRONIZE | EVENT_MODIFY_STATE;
 constexpr int kNameAttempts = 8;
 
-struct LocalFreer {
-    void operator()(void* p) const { LocalFree(p); }
-};
-
 // "D:P(A;;0x00100002;;;<user>)(A;;0x00100002;;;BA)": a protected DACL with
 // the two rights for this process's user and the Administrators group.
 std::unique_ptr<void, LocalFreer> answerSecurity() {

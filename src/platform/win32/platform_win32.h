@@ -56,6 +56,12 @@ private:
     HANDLE m_handle = nullptr;
 };
 
+// Frees what the system handed over with LocalAlloc (security descriptors,
+// SID strings): std::unique_ptr<void, LocalFreer>.
+struct LocalFreer {
+    void operator()(void* p) const { LocalFree(p); }
+};
+
 // The system folder (GetSystemDirectoryW) without a trailing separator;
 // "" when it cannot be read.
 std::wstring systemFolder();
