@@ -18,7 +18,7 @@ namespace {
 
 using ui::Kind;
 
-constexpr int kDefaultFontHeight = 11;   // as in win32_form.cpp
+}  // namespace
 
 int systemDpi() {
     HDC dc = GetDC(nullptr);
@@ -26,8 +26,6 @@ int systemDpi() {
     ReleaseDC(nullptr, dc);
     return d > 0 ? d : 96;
 }
-
-}  // namespace
 
 int metricForDpi(int index, int dpi) {
     using Fn = int(WINAPI*)(int, UINT);
@@ -102,11 +100,7 @@ void Win32Form::rescale(int dpi, const RECT* suggested) {
     fonts_.clear();
     LOGFONTW lf{};
     GetObjectW(defaultFont_, sizeof lf, &lf);
-    lf.lfHeight = -scale(kDefaultFontHeight);
-    lf.lfWidth = 0;
-    defaultFont_ = CreateFontIndirectW(&lf);
-    fonts_[{"", 0}] = defaultFont_;
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_), FALSE);
+    makeDefaultFont(lf);
 
     if (suggested) {
         const int w = suggested->right - suggested->left, h = suggested->bottom - suggested->top;

@@ -22,7 +22,6 @@ namespace win32 {
 namespace {
 
 constexpr int kDropListExtra = 200;   // height of a drop list's opened list
-constexpr int kDefaultFontHeight = 11;   // the layouts' text size, 96-DPI pixels
 
 using ui::Colour;
 using ui::Event;
@@ -38,10 +37,7 @@ int dpiOf(HWND hwnd) {
         UINT d = fn(hwnd);
         if (d) return static_cast<int>(d);
     }
-    HDC dc = GetDC(nullptr);
-    int d = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(nullptr, dc);
-    return d > 0 ? d : 96;
+    return systemDpi();
 }
 
 bool isChineseFace(std::string_view face) {
@@ -104,12 +100,7 @@ void Win32Form::build() {
     NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof ncm;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
-    LOGFONTW lf = ncm.lfMessageFont;
-    lf.lfHeight = -scale(kDefaultFontHeight);
-    lf.lfWidth = 0;
-    defaultFont_ = CreateFontIndirectW(&lf);
-    fonts_[{"", 0}] = defaultFont_;
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_), FALSE);
+    makeDefaultFont(ncm.lfMessageFont);
 
     for (const ui::Unit& u : layout_.units) {
         auto rec = std::make_unique<UnitRec>();
@@ -206,10 +197,7 @@ void Win32Form::build() {
     }
     refreshTabStops();
     showDefault();
-    HDC screen = GetDC(nullptr);
-    const int systemDpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    if (dpi_ != systemDpi) updateIcons();
+    if (dpi_ != systemDpi()) updateIcons();
 }
 
 HWND Win32Form::hostOf(const UnitRec& u) const {
@@ -1053,6 +1041,16 @@ LRESULT Win32Form::handle(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     }
     return DefWindowProcW(h, msg, wp, lp);
+}
+
+// The window's default font: `base` at the layouts' text size at the
+// window's DPI, set on the window and kept as the font of the default spec.
+void Win32Form::makeDefaultFont(LOGFONTW base) {
+    base.lfHeight = -scale(kDefaultFontHeight);
+    base.lfWidth = 0;
+    defaultFont_ = CreateFontIndirectW(&base);
+    fonts_[{"", 0}] = defaultFont_;
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(defaultFont_), FALSE);
 }
 
 }  // namespace win32

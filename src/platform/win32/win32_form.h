@@ -130,6 +130,7 @@ private:
     HIMAGELIST listImages(const ui::Unit& u) const;
     void centreOverOwner();
     void updateIcons();
+    void makeDefaultFont(LOGFONTW base);
     // The accessible object of a named control (win32_access.cpp); handled
     // is false when the default one is to answer.
     static LRESULT accessibleObject(HWND h, WPARAM wp, LPARAM lp, const std::wstring& name, bool& handled);

@@ -32,6 +32,12 @@ inline constexpr UINT kTimerCatchUp = WM_APP + 0x201;
 // visible and enabled): the fields and buttons, not a frame.
 bool takesTab(const ui::Unit& u);
 
+// The layouts' text size, 96-DPI pixels.
+inline constexpr int kDefaultFontHeight = 11;
+
+// The screen's DPI (the system DPI), 96 when it cannot be read.
+int systemDpi();
+
 // A system metric at a DPI (GetSystemMetricsForDpi where the system has it,
 // else the system DPI's value scaled).
 int metricForDpi(int index, int dpi);
