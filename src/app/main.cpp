@@ -76,7 +76,7 @@ int run(HANDLE self) {
     services.placeQuestion = win32::placeOverForm;
     // The DNS test's window's place (its datagrams are declared before the
     // workers, so a worker still winding down never outlives them).
-    services.placeDns = win32::placeDnsWindow;
+    services.placeDns = win32::placeOverForm;
     win32::Win32FileSizes fileSizes;
     win32::Win32Process process;
     // Progress on the taskbar buttons of the update and the FTP window.
@@ -108,7 +108,7 @@ int run(HANDLE self) {
         steps.updateMenu = [&](ui::Form& main) { updater.checkFromMenu(main); };
         app->steps().bindLoginPanel = [&ftpClient](ui::Form& main) { ftpClient.bindLoginPanel(main); };
         app->steps().loadSavedLogin = [&ftpClient](ui::Form& main) { ftpClient.loadSavedLogin(main); };
-        if (ui::Form* main = app->openMainWindow()) win32::separateMenuItem(*main, "DNS测速");
+        app->openMainWindow();
         code = windows.run();
     }
     return code;

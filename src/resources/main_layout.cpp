@@ -37,7 +37,7 @@ constexpr Unit kUnits[] = {
     {kMenuEffect, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "开启特效", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+A"},
     {kMenuUpdate, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "检测更新", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+S"},
     {kMenuAbout, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "关于软件", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+H"},
-    {kMenuDns, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "DNS测速", 0, kDefaultColour, kDefaultColour, {}, "Ctrl+D"},
+    {kMenuDns, Kind::MenuItem, "设置菜单", 0, 0, 0, 0, "DNS测速", kSeparatorBefore, kDefaultColour, kDefaultColour, {}, "Ctrl+D"},
 
     // Command tools and the FTP login.
     {"分组框1", Kind::GroupBox, "", 8, 5, 304, 172},

@@ -52,6 +52,7 @@ enum Flag : std::uint32_t {
     kLineBorder = 1u << 13,  // edit: a single-line (flat) border instead of the sunken edge
     kRestsUnseen = 1u << 14, // timer: rests while its window is minimised or hidden; the
                              // first tick after it counts the periods that went by
+    kSeparatorBefore = 1u << 15, // menu item: a separator line stands before it
 };
 
 // A colour as 0x00BBGGRR (the Windows COLORREF layout); kDefaultColour

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "dns/window.h"
+#include "platform/win32/confirm_win32.h"
 #include "platform/win32/dns_win32.h"
 #include "platform/win32/platform_win32.h"
 #include "platform/win32/skin_win32.h"
@@ -51,7 +52,7 @@ int wmain(int argc, wchar_t** argv) {
     services.udp = &udp;
     services.tasks = &tasks;
     services.fill = [](bool, std::string_view) {};
-    dns::DnsTest test(windows, services, win32::placeDnsWindow);
+    dns::DnsTest test(windows, services, win32::placeOverForm);
     test.open(*main, dns::testRows({}, std::getenv("KORVAN_DNS_SERVERS")));
     auto* form = static_cast<win32::Win32Form*>(test.form());
     pumpFor(windows, 300);

@@ -89,11 +89,10 @@ TEST(DnsTestWindow, OpensFromTheMenuSortsTheFixturesAndFillsTheMainWindow) {
     win32::Win32Tasks tasks;
     services.tasks = &tasks;
     services.udp = &udp;
-    services.placeDns = win32::placeDnsWindow;
+    services.placeDns = win32::placeOverForm;
     auto app = std::make_unique<shell::App>(services);
     win32::Win32Form* main = openMain(*app);
     ASSERT_NE(main, nullptr);
-    win32::separateMenuItem(*main, "DNS测速");
 
     // [设置]: the three items, a separator, then the fourth.
     HMENU sub = GetSubMenu(GetMenu(main->hwnd()), 0);

@@ -161,11 +161,13 @@ TEST_F(MainWindowTest, MenuShowsItsShortcutsAndAcceleratorsReachTheItems) {
     GetMenuStringW(bar, 0, buf, 128, MF_BYPOSITION);
     EXPECT_EQ(narrow(buf), "[设置]");
     HMENU sub = GetSubMenu(bar, 0);
-    ASSERT_EQ(GetMenuItemCount(sub), 4);   // the program puts a separator before the fourth
-    const char* expected[] = {"开启特效\tCtrl+A", "检测更新\tCtrl+S", "关于软件\tCtrl+H", "DNS测速\tCtrl+D"};
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(GetMenuItemCount(sub), 5);   // a separator stands before the fourth item
+    EXPECT_TRUE(GetMenuState(sub, 3, MF_BYPOSITION) & MF_SEPARATOR);
+    const std::pair<int, const char*> expected[] = {
+        {0, "开启特效\tCtrl+A"}, {1, "检测更新\tCtrl+S"}, {2, "关于软件\tCtrl+H"}, {4, "DNS测速\tCtrl+D"}};
+    for (auto [i, text] : expected) {
         GetMenuStringW(sub, i, buf, 128, MF_BYPOSITION);
-        EXPECT_EQ(narrow(buf), expected[i]);
+        EXPECT_EQ(narrow(buf), text);
         EXPECT_FALSE(GetMenuState(sub, i, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED));
     }
 

@@ -6,12 +6,6 @@
 
 #include "platform/win32/dns_win32.h"
 
-#include <string>
-
-#include "platform/win32/confirm_win32.h"
-#include "platform/win32/wide.h"
-#include "platform/win32/win32_form.h"
-
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
 #endif
@@ -22,8 +16,12 @@ namespace {
 
 class Win32UdpSocket final : public platform::UdpSocket {
 public:
+    // Takes over `s` and the Winsock start made for it; gives both back.
     explicit Win32UdpSocket(SOCKET s) : s_(s) {}
-    ~Win32UdpSocket() override { closesocket(s_); }
+    ~Win32UdpSocket() override {
+        closesocket(s_);
+        WSACleanup();
+    }
 
     bool send(std::uint32_t address, std::uint16_t port, std::span<const std::uint8_t> bytes) override {
         sockaddr_in to{};
@@ -75,22 +73,21 @@ private:
 
 }  // namespace
 
-Win32Udp::~Win32Udp() {
-    if (started_) WSACleanup();
-}
-
 std::unique_ptr<platform::UdpSocket> Win32Udp::open() {
-    if (!started_) {
-        WSADATA data;
-        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return nullptr;
-        started_ = true;
-    }
+    // One start per socket: Winsock counts them, so sockets opened on
+    // several threads at once need no shared flag.
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return nullptr;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) return nullptr;
+    if (s == INVALID_SOCKET) {
+        WSACleanup();
+        return nullptr;
+    }
     sockaddr_in any{};
     any.sin_family = AF_INET;
     if (bind(s, reinterpret_cast<const sockaddr*>(&any), sizeof any) == SOCKET_ERROR) {
         closesocket(s);
+        WSACleanup();
         return nullptr;
     }
     // A port that answered "unreachable" must not fail the next receive.
@@ -114,30 +111,6 @@ std::int64_t Win32Udp::nowMicros() {
     LARGE_INTEGER c;
     QueryPerformanceCounter(&c);
     return static_cast<std::int64_t>(c.QuadPart / frequency * 1000000 + c.QuadPart % frequency * 1000000 / frequency);
-}
-
-void placeDnsWindow(ui::Form& window, ui::Form& owner) { placeOverForm(window, owner); }
-
-void separateMenuItem(ui::Form& main, std::string_view caption) {
-    HMENU bar = GetMenu(static_cast<Win32Form&>(main).hwnd());
-    if (!bar) return;
-    const std::wstring want = widen(caption);
-    for (int m = 0, menus = GetMenuItemCount(bar); m < menus; ++m) {
-        HMENU sub = GetSubMenu(bar, m);
-        if (!sub) continue;
-        for (int i = 0, items = GetMenuItemCount(sub); i < items; ++i) {
-            wchar_t text[128] = {};
-            GetMenuStringW(sub, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
-            if (std::wstring_view(text).substr(0, want.size()) != want) continue;
-            MENUITEMINFOW before{};
-            before.cbSize = sizeof before;
-            before.fMask = MIIM_FTYPE;
-            if (i > 0 && GetMenuItemInfoW(sub, static_cast<UINT>(i - 1), TRUE, &before) && (before.fType & MFT_SEPARATOR))
-                return;   // already there
-            InsertMenuW(sub, static_cast<UINT>(i), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-            return;
-        }
-    }
 }
 
 }  // namespace win32

@@ -53,6 +53,7 @@ void Win32Form::buildMenu() {
             u.menuId = nextId++;
             std::string label = u.caption;
             if (!u.unit->extra.empty()) label += "\t" + std::string(u.unit->extra);
+            if (u.unit->flags & ui::kSeparatorBefore) AppendMenuW(u.menu, MF_SEPARATOR, 0, nullptr);
             AppendMenuW(u.menu, MF_STRING | (u.checked ? MF_CHECKED : 0), u.menuId, widen(label).c_str());
             ACCEL a;
             if (parseAccelerator(u.unit->extra, static_cast<WORD>(u.menuId), a)) accels.push_back(a);
