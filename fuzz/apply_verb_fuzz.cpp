@@ -29,7 +29,6 @@ void addAdapter(MemoryRegistry& reg, int i, std::string_view id) {
     reg.putText(key + "\\Ndi\\Interfaces", "LowerRange", "ethernet");
     reg.putText(key, "DriverDesc", "Adapter");
     reg.putText(key, "NetCfgInstanceId", id);
-    reg.putText(key, "MatchingDeviceId", "PCI\\VEN_8086&DEV_100E");
 }
 
 bool digitsOnly(std::string_view s) {

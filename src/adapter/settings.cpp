@@ -14,14 +14,12 @@ using platform::RegistryType;
 void AdapterLists::clear() {
     网卡描述表.clear();
     网卡实例表.clear();
-    设备标识表.clear();
     driverKeys.clear();
 }
 
-void AdapterLists::append(std::string description, std::string instance, std::string device, std::string driverKey) {
+void AdapterLists::append(std::string description, std::string instance, std::string driverKey) {
     网卡描述表.push_back(std::move(description));
     网卡实例表.push_back(std::move(instance));
-    设备标识表.push_back(std::move(device));
     driverKeys.push_back(std::move(driverKey));
 }
 
@@ -35,7 +33,6 @@ int 枚举网卡(platform::Registry& registry, AdapterLists& lists) {
         if (platform::readTextValue(registry, hklm, entry + "\\Ndi\\Interfaces\\LowerRange") != "ethernet") continue;
         lists.append(platform::readTextValue(registry, hklm, entry + "\\DriverDesc"),
                      platform::readTextValue(registry, hklm, entry + "\\NetCfgInstanceId"),
-                     platform::readTextValue(registry, hklm, entry + "\\MatchingDeviceId"),
                      std::string(kDriverKeyPrefix) + name);
     }
     return lists.size();
@@ -112,6 +109,19 @@ AdapterSettings 读取网卡设置(platform::Registry& registry, std::string_vie
     std::tie(s.preferredDns, s.alternateDns) = splitNameServer(queryBuffer(key, "NameServer", Expect::Text));
     s.read = true;
     return s;
+}
+
+NameServerTexts nameServerTexts(platform::Registry& registry, std::string_view instanceId) {
+    NameServerTexts texts;
+    RegistryKey key = interfaceKey(registry, instanceId, RegistryAccess::Read);
+    auto text = [&](std::string_view name) {
+        auto value = key.query(name);
+        if (!value || !platform::isStringType(value->type)) return std::string();
+        return value->data.substr(0, value->data.find('\0'));
+    };
+    texts.nameServer = text("NameServer");
+    texts.dhcpNameServer = text("DhcpNameServer");
+    return texts;
 }
 
 std::string encodeMultiString(std::string_view text) {

@@ -23,17 +23,16 @@ inline constexpr std::string_view kDriverKeyPrefix = "{4d36e972-e325-11ce-bfc1-0
 inline constexpr std::string_view kInterfacesKey = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 
 // The adapters found, in the order of the walk. Entry k (from 1) of the
-// three lists belongs to one adapter; the lists always have the same length.
+// two lists belongs to one adapter; the lists always have the same length.
 // Beside them, the entry each adapter was read from, as its driver key.
 struct AdapterLists {
     std::vector<std::string> 网卡描述表;   // "DriverDesc", shown to the user
     std::vector<std::string> 网卡实例表;   // "NetCfgInstanceId", names the interface key
-    std::vector<std::string> 设备标识表;   // "MatchingDeviceId", handed to devcon
     std::vector<std::string> driverKeys;   // kDriverKeyPrefix + the entry's digits
 
     int size() const { return static_cast<int>(网卡描述表.size()); }
     void clear();
-    void append(std::string description, std::string instance, std::string device, std::string driverKey = {});
+    void append(std::string description, std::string instance, std::string driverKey = {});
 };
 
 // The walk: entries 0000, 0001, ... of the class key until the first one
@@ -59,6 +58,14 @@ struct AdapterSettings {
 // of another type than the one Windows stores (a number for "EnableDHCP",
 // text for the others) counts as missing.
 AdapterSettings 读取网卡设置(platform::Registry& registry, std::string_view instanceId);
+
+// "NameServer" and "DhcpNameServer" of an adapter's interface key, each up
+// to its first zero; a missing value or one that is not text gives "".
+// Both empty when the key cannot be opened.
+struct NameServerTexts {
+    std::string nameServer, dhcpNameServer;
+};
+NameServerTexts nameServerTexts(platform::Registry& registry, std::string_view instanceId);
 
 // Writes "IPAddress", "SubnetMask", "DefaultGateway" (multi-strings) and
 // "NameServer" (preferred + "," + alternate) in this order. False when the

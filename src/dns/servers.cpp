@@ -32,7 +32,7 @@ std::vector<std::string_view> split(std::string_view text, char sep) {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\0')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
 }
 
@@ -64,8 +64,6 @@ std::optional<std::uint32_t> parseAddress(std::string_view text) {
 }
 
 std::vector<Server> adapterServers(std::string_view nameServer, std::string_view dhcpNameServer) {
-    nameServer = nameServer.substr(0, nameServer.find('\0'));
-    dhcpNameServer = dhcpNameServer.substr(0, dhcpNameServer.find('\0'));
     auto fromStatic = named(split(nameServer, ','));
     if (!fromStatic.empty()) return fromStatic;
     return named(split(dhcpNameServer, ' '));

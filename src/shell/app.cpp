@@ -54,15 +54,8 @@ std::vector<dns::Server> App::dnsServers(const ui::Form& main) {
     std::vector<dns::Server> own;
     const int k = adapter::selectedAdapter(main, state_->adapters);
     if (k > 0 && !(given && *given)) {
-        const std::string key = std::string(adapter::kInterfacesKey) + state_->adapters.网卡实例表[k - 1];
-        if (auto opened = services_.registry.open(platform::RegistryRoot::LocalMachine, key, platform::RegistryAccess::Read)) {
-            auto text = [&](std::string_view name) {
-                auto v = services_.registry.query(*opened, name);
-                return v && platform::isStringType(v->type) ? v->data : std::string();
-            };
-            own = dns::adapterServers(text("NameServer"), text("DhcpNameServer"));
-            services_.registry.close(*opened);
-        }
+        const auto texts = adapter::nameServerTexts(services_.registry, state_->adapters.网卡实例表[k - 1]);
+        own = dns::adapterServers(texts.nameServer, texts.dhcpNameServer);
     }
     return dns::testRows(own, given);
 }
@@ -102,7 +95,10 @@ void App::bindMainHandlers(ui::Form& main) {
         if (steps_.effectMenu && main_) steps_.effectMenu(*main_);
     });
     main.on(layouts::kMenuDns, Event::Click, [this](EventArgs&) {
-        if (main_) dns_->open(*main_, dnsServers(*main_));
+        if (!main_) return;
+        // The rows are made only when the window opens; an open one comes to the front.
+        if (ui::Form* open = dns_->form()) open->bringToFront();
+        else dns_->open(*main_, dnsServers(*main_));
     });
     main.on(layouts::kMenuUpdate, Event::Click, [this](EventArgs&) {
         if (steps_.updateMenu && main_) steps_.updateMenu(*main_);

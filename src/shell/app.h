@@ -26,7 +26,7 @@ struct ProgramState {
     explicit ProgramState(Services& services) : http(services.httpTransport) {}
     http::HTTP类 http;   // the one request object of the run
     tools::ScratchRecord scratch;   // scratch files the console runner wrote
-    adapter::AdapterLists adapters;   // 网卡描述表, 网卡实例表, 设备标识表
+    adapter::AdapterLists adapters;   // 网卡描述表, 网卡实例表, driver keys
     adapter::ApplyState apply;        // a running adapter apply and what waits for it
     update::DownloadRecord download;   // the update's download settings
 };

@@ -150,13 +150,12 @@ std::string entryKey(int i) {
 
 std::string interfaceKey(std::string_view id) { return std::string(adapter::kInterfacesKey) + std::string(id); }
 
-void addAdapter(MemoryRegistry& reg, int i, std::string_view desc, std::string_view id, std::string_view device) {
+void addAdapter(MemoryRegistry& reg, int i, std::string_view desc, std::string_view id) {
     const std::string key = entryKey(i);
     reg.put(key + "\\Linkage", "UpperBind", RegistryType::MultiString, "Tcpip\0\0"s);
     reg.putText(key + "\\Ndi\\Interfaces", "LowerRange", "ethernet");
     reg.putText(key, "DriverDesc", desc);
     reg.putText(key, "NetCfgInstanceId", id);
-    reg.putText(key, "MatchingDeviceId", device);
 }
 
 void addSettings(MemoryRegistry& reg, std::string_view id, std::string_view ip, std::string_view dns) {
@@ -183,8 +182,8 @@ struct AdapterPanel : ::testing::Test {
         form.on("网卡信息_组合框", ui::Event::Selected, [this](ui::EventArgs&) { ++selectedEvents; });
     }
     void twoAdapters() {
-        addAdapter(reg, 0, "Adapter A", "{A}", "PCI\\VEN_8086&DEV_100E");
-        addAdapter(reg, 1, "Adapter B", "{B}", "PCI\\VEN_10EC&DEV_8139");
+        addAdapter(reg, 0, "Adapter A", "{A}");
+        addAdapter(reg, 1, "Adapter B", "{B}");
         addSettings(reg, "{A}", "10.0.0.2", "1.1.1.1,1.0.0.1");
         addSettings(reg, "{B}", "192.168.1.10", "8.8.8.8");
     }

@@ -20,16 +20,14 @@ std::string entryKey(int i) {
 
 std::string interfaceKey(std::string_view id) { return std::string(adapter::kInterfacesKey) + std::string(id); }
 
-// A class entry: Linkage\UpperBind, Ndi\Interfaces\LowerRange and the three
+// A class entry: Linkage\UpperBind, Ndi\Interfaces\LowerRange and the two
 // values of the entry itself.
-void addEntry(MemoryRegistry& reg, int i, std::string_view lowerRange, std::string_view desc, std::string_view id,
-              std::string_view device) {
+void addEntry(MemoryRegistry& reg, int i, std::string_view lowerRange, std::string_view desc, std::string_view id) {
     const std::string key = entryKey(i);
     reg.put(key + "\\Linkage", "UpperBind", RegistryType::MultiString, "Tcpip\0NetBT\0\0"s);
     reg.putText(key + "\\Ndi\\Interfaces", "LowerRange", lowerRange);
     reg.putText(key, "DriverDesc", desc);
     reg.putText(key, "NetCfgInstanceId", id);
-    reg.putText(key, "MatchingDeviceId", device);
 }
 
 bool wasOpened(const MemoryRegistry& reg, const std::string& path) {
@@ -42,7 +40,7 @@ bool wasOpened(const MemoryRegistry& reg, const std::string& path) {
 
 TEST(AdapterWalk, VisitsEveryNumberedEntryUpToTheFirstWithoutUpperBind) {
     MemoryRegistry reg;
-    for (int i = 0; i <= 12; ++i) addEntry(reg, i, "ethernet", "nic" + std::to_string(i), "{id" + std::to_string(i) + "}", "dev");
+    for (int i = 0; i <= 12; ++i) addEntry(reg, i, "ethernet", "nic" + std::to_string(i), "{id" + std::to_string(i) + "}");
     adapter::AdapterLists lists;
     EXPECT_EQ(adapter::枚举网卡(reg, lists), 13);
     EXPECT_EQ(lists.网卡描述表.back(), "nic12");
@@ -65,42 +63,39 @@ TEST(AdapterWalk, VisitsEveryNumberedEntryUpToTheFirstWithoutUpperBind) {
 
 TEST(AdapterWalk, KeepsOnlyALowerRangeOfExactlyEthernet) {
     MemoryRegistry reg;
-    addEntry(reg, 0, "wlan,ethernet", "wlan", "{0}", "d0");
-    addEntry(reg, 1, "ethernet", "wired", "{1}", "d1");
-    addEntry(reg, 2, "Ethernet", "capital", "{2}", "d2");
-    addEntry(reg, 3, "", "empty", "{3}", "d3");
-    addEntry(reg, 4, "ethernet ", "blank", "{4}", "d4");
-    addEntry(reg, 5, "ethernet", "multi", "{5}", "d5");
+    addEntry(reg, 0, "wlan,ethernet", "wlan", "{0}");
+    addEntry(reg, 1, "ethernet", "wired", "{1}");
+    addEntry(reg, 2, "Ethernet", "capital", "{2}");
+    addEntry(reg, 3, "", "empty", "{3}");
+    addEntry(reg, 4, "ethernet ", "blank", "{4}");
+    addEntry(reg, 5, "ethernet", "multi", "{5}");
     reg.put(entryKey(5) + "\\Ndi\\Interfaces", "LowerRange", RegistryType::MultiString, "ethernet\0\0"s);
-    addEntry(reg, 6, "ethernet", "expand", "{6}", "d6");
+    addEntry(reg, 6, "ethernet", "expand", "{6}");
     reg.put(entryKey(6) + "\\Ndi\\Interfaces", "LowerRange", RegistryType::ExpandString, "ethernet\0"s);
-    addEntry(reg, 7, "ethernet", "nolowerrange", "{7}", "d7");
+    addEntry(reg, 7, "ethernet", "nolowerrange", "{7}");
     reg.keys.erase(MemoryRegistry::fold(entryKey(7) + "\\Ndi\\Interfaces"));
     adapter::AdapterLists lists;
     EXPECT_EQ(adapter::枚举网卡(reg, lists), 2);
     EXPECT_EQ(lists.网卡描述表, (std::vector<std::string>{"wired", "expand"}));
-    EXPECT_EQ(lists.设备标识表, (std::vector<std::string>{"d1", "d6"}));
 }
 
 TEST(AdapterWalk, MissingOrWrongTypedValuesKeepTheListsAligned) {
     MemoryRegistry reg;
-    addEntry(reg, 0, "ethernet", "", "{0}", "d0");
+    addEntry(reg, 0, "ethernet", "", "{0}");
     reg.keys[MemoryRegistry::fold(entryKey(0))].erase("driverdesc");
-    addEntry(reg, 1, "ethernet", "second", "{1}", "d1");
+    addEntry(reg, 1, "ethernet", "second", "{1}");
     reg.putDword(entryKey(1), "NetCfgInstanceId", 7);
-    reg.put(entryKey(1), "MatchingDeviceId", RegistryType::Binary, "pci\\ven");
     // UpperBind of any type, even one that is not a text, lets the walk on.
-    addEntry(reg, 2, "ethernet", "third", "{2}", "d2");
+    addEntry(reg, 2, "ethernet", "third", "{2}");
     reg.putDword(entryKey(2) + "\\Linkage", "UpperBind", 1);
     // An entry that exists but holds nothing ends the walk.
     reg.createKey(entryKey(3));
-    addEntry(reg, 4, "ethernet", "unreached", "{4}", "d4");
+    addEntry(reg, 4, "ethernet", "unreached", "{4}");
 
     adapter::AdapterLists lists;
     EXPECT_EQ(adapter::枚举网卡(reg, lists), 3);
     EXPECT_EQ(lists.网卡描述表, (std::vector<std::string>{"", "second", "third"}));
     EXPECT_EQ(lists.网卡实例表, (std::vector<std::string>{"{0}", "", "{2}"}));
-    EXPECT_EQ(lists.设备标识表, (std::vector<std::string>{"d0", "", "d2"}));
     // Text values end at their first zero.
     reg.put(entryKey(0), "DriverDesc", RegistryType::String, "Intel\0garbage\0"s);
     lists.clear();

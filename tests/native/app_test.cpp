@@ -148,9 +148,11 @@ TEST_F(AppTest, DnsTestTakesTheSelectedAdaptersServersOpensOnceAndGoesWithTheHid
     EXPECT_EQ(dnsWindow->itemText("结果_列表", 0, 0) + dnsWindow->itemText("结果_列表", 0, 1), "当前首选10.0.0.53");
     EXPECT_EQ(dnsWindow->itemText("结果_列表", 1, 0) + dnsWindow->itemText("结果_列表", 1, 1), "当前备用10.0.0.54");
     EXPECT_EQ(dnsWindow->itemText("结果_列表", 2, 0), "Google");
-    const size_t forms = t.windows.forms.size();
+    // Chosen again: to the front, no new window and no registry read.
+    const size_t forms = t.windows.forms.size(), reads = t.registry.opened.size();
     main->click(layouts::kMenuDns);
     EXPECT_EQ(t.windows.forms.size(), forms);
+    EXPECT_EQ(t.registry.opened.size(), reads);
     EXPECT_EQ(dnsWindow->frontCount, 1);
     // Hidden by the update: the window's next look closes it.
     main->setVisible("", false);

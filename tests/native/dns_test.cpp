@@ -188,7 +188,7 @@ TEST(DnsServers, RowsFromAdapterPresetsTableAndUser) {
         return out;
     };
     using V = std::vector<std::string>;
-    EXPECT_EQ(names(dns::adapterServers(std::string("10.0.0.1,10.0.0.2\0", 18), "9.9.9.9")),
+    EXPECT_EQ(names(dns::adapterServers("10.0.0.1,10.0.0.2", "9.9.9.9")),
               (V{"当前首选=10.0.0.1", "当前备用=10.0.0.2"}));
     EXPECT_EQ(names(dns::adapterServers(",", "10.1.1.1 10.1.1.2")), (V{"当前首选=10.1.1.1", "当前备用=10.1.1.2"}));
     EXPECT_EQ(names(dns::adapterServers("", "")), V{});

@@ -136,14 +136,12 @@ std::string queryW(const std::string& path, const std::string& name, DWORD* type
     return std::string(reinterpret_cast<const char*>(buf), size);
 }
 
-void addAdapter(int i, const std::string& lowerRange, const std::string& desc, const std::string& id,
-                const std::string& device) {
+void addAdapter(int i, const std::string& lowerRange, const std::string& desc, const std::string& id) {
     const std::string key = entryKey(i);
     putText(key + "\\Linkage", "UpperBind", REG_MULTI_SZ, "Tcpip\0\0"s);
     putText(key + "\\Ndi\\Interfaces", "LowerRange", REG_SZ, lowerRange + '\0');
     putText(key, "DriverDesc", REG_SZ, desc + '\0');
     putText(key, "NetCfgInstanceId", REG_SZ, id + '\0');
-    putText(key, "MatchingDeviceId", REG_SZ, device + '\0');
 }
 
 void addSettings(const std::string& id, DWORD dhcp, const std::string& ip, const std::string& dns) {
@@ -220,9 +218,9 @@ protected:
         if (leftOver) removeKeys();
         ASSERT_FALSE(keyExists(entryKey(0))) << "adapter entries exist already; refusing to touch them";
         m_createdClassKey = leftOver || !keyExists(classKey());
-        addAdapter(0, "ethernet", "Korvan Test Adapter A", kIdA, kDeviceA);
-        addAdapter(1, "wlan,ethernet", "Korvan Wireless", "{wireless}", "USB\\WLAN");
-        addAdapter(2, "ethernet", kDescB, kIdB, kDeviceB);
+        addAdapter(0, "ethernet", "Korvan Test Adapter A", kIdA);
+        addAdapter(1, "wlan,ethernet", "Korvan Wireless", "{wireless}");
+        addAdapter(2, "ethernet", kDescB, kIdB);
         addSettings(kIdA, 0, "10.1.1.20", "1.1.1.1,1.0.0.1");
         addSettings(kIdB, 0, "192.168.7.7\0"s "192.168.7.8", "9.9.9.9");
 

@@ -57,7 +57,7 @@ protected:
         // 0000: an adapter with a 16 KiB name whose interface values all
         // have the wrong type or size, but for a NameServer with an odd
         // byte count.
-        addEntry(0, kLongName, kId1, "PCI\\VEN_1");
+        addEntry(0, kLongName, kId1);
         const std::string k1 = interfaceKey(kId1);
         putText(k1, "EnableDHCP", REG_SZ, "1\0"s);
         putDword(k1, "IPAddress", 0x0100000A);
@@ -69,15 +69,14 @@ protected:
         putText(entryKey(1) + "\\Ndi\\Interfaces", "LowerRange", REG_SZ, "ethernet\0"s);
         // 0002: numbers and raw bytes where texts belong; its interface key
         // holds a two-byte EnableDHCP of 1.
-        addEntry(2, "", kId2, "");
+        addEntry(2, "", kId2);
         putDword(entryKey(2) + "\\Linkage", "UpperBind", 7);
         putRaw(entryKey(2), "DriverDesc", REG_BINARY, "Desc", 4);
-        putDword(entryKey(2), "MatchingDeviceId", 1);
         putRaw(interfaceKey(kId2), "EnableDHCP", REG_DWORD, "\1\0", 2);
         putText(interfaceKey(kId2), "IPAddress", REG_MULTI_SZ, "10.0.0.2\0\0"s);
         // 0003: a broken UTF-16 character in the name; texts over 256 bytes
         // as stored but not as text.
-        addEntry(3, "", kId3, "PCI\\VEN_3");
+        addEntry(3, "", kId3);
         putWide(entryKey(3), "DriverDesc", REG_SZ, std::wstring(L"Bad") + wchar_t(0xD800) + L"Desc" + wchar_t(0));
         putRaw(interfaceKey(kId3), "EnableDHCP", REG_QWORD, "\0\0\0\0\0\0\0\0", 8);
         putText(interfaceKey(kId3), "IPAddress", REG_MULTI_SZ, "10.0.0.3" + std::string(190, ' ') + "\0\0"s);
@@ -87,20 +86,19 @@ protected:
         putDword(interfaceKey(kId3), "NameServer", 0x08080808);
         // 0004 holds nothing: the walk ends before 0005.
         createKey(entryKey(4));
-        addEntry(5, "Unreached", "{unreached}", "PCI\\VEN_5");
+        addEntry(5, "Unreached", "{unreached}");
 
         form = static_cast<win32::Win32Form*>(windows.create(layouts::mainWindow()));
         ASSERT_TRUE(form->alive());
         adapter::bindAdapterPanel(*form, lists, {registry, runner, dialogs});
     }
 
-    void addEntry(int i, const std::string& desc, const std::string& id, const std::string& device) {
+    void addEntry(int i, const std::string& desc, const std::string& id) {
         const std::string key = entryKey(i);
         putText(key + "\\Linkage", "UpperBind", REG_MULTI_SZ, "Tcpip\0\0"s);
         putText(key + "\\Ndi\\Interfaces", "LowerRange", REG_SZ, "ethernet\0"s);
         putText(key, "DriverDesc", REG_SZ, desc + '\0');
         putText(key, "NetCfgInstanceId", REG_SZ, id + '\0');
-        putText(key, "MatchingDeviceId", REG_SZ, device + '\0');
     }
 
     void removeKeys() {
@@ -155,7 +153,6 @@ TEST_F(HostileRegistryWine, WrongTypesSizesAndEmptyEntriesShowBlank) {
     // missing or not a text; the broken character shown as a replacement.
     EXPECT_EQ(items(), (Strings{kLongName, "", "", "Bad\xEF\xBF\xBD" "Desc"}));
     EXPECT_EQ(lists.网卡实例表, (Strings{kId1, "", kId2, kId3}));
-    EXPECT_EQ(lists.设备标识表, (Strings{"PCI\\VEN_1", "", "", "PCI\\VEN_3"}));
     ASSERT_EQ(lists.网卡描述表.size(), 4u);
 
     // The second (selected after the refresh) names no interface key.
