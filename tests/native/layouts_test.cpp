@@ -83,8 +83,11 @@ bool isButton(const ui::Layout& l, std::string_view name) {
 
 TEST(Layouts, EveryInputUnitHasAName) {
     for (const ui::Layout* l : layouts::all()) {
-        for (const ui::Unit& u : l->units)
-            if (ui::needsName(u.kind)) EXPECT_NE(ui::accessibleName(*l, u.name), "") << l->name << ": " << u.name;
+        for (const ui::Unit& u : l->units) {
+            if (ui::needsName(u.kind)) {
+                EXPECT_NE(ui::accessibleName(*l, u.name), "") << l->name << ": " << u.name;
+            }
+        }
         for (const ui::UnitName& n : l->names) EXPECT_NE(ui::findUnit(*l, n.unit), nullptr) << l->name << ": " << n.unit;
     }
     // The label right before, its colon dropped; an explicit name wins.
@@ -101,8 +104,8 @@ TEST(Layouts, TablesAreInReadingOrder) {
 TEST(Layouts, KeysNameButtons) {
     for (const ui::Layout* l : layouts::all()) {
         const ui::Keys& k = l->keys;
-        if (!k.defaultButton.empty()) EXPECT_TRUE(isButton(*l, k.defaultButton)) << l->name;
-        if (!k.cancelButton.empty()) EXPECT_TRUE(isButton(*l, k.cancelButton)) << l->name;
+        EXPECT_TRUE(k.defaultButton.empty() || isButton(*l, k.defaultButton)) << l->name;
+        EXPECT_TRUE(k.cancelButton.empty() || isButton(*l, k.cancelButton)) << l->name;
         EXPECT_FALSE(!k.cancelButton.empty() && k.escapeCloses) << l->name;
         for (const ui::EnterKey& e : k.enterKeys) {
             EXPECT_NE(ui::findUnit(*l, e.unit), nullptr) << l->name << ": " << e.unit;
